@@ -1,0 +1,38 @@
+// The error family: every failure the user must see goes through here. The log path is put
+// under the message, the text goes to a message box or to standard error, and the fatal
+// forms end the process with exit code 1.
+#pragma once
+
+#include <string>
+
+#include "media/config_table.h"
+
+// true: errors in message boxes; false: on standard error. Cleared by loadConfiguration
+// (CFG_EXECUTABLE_TYPE other than 1 or 5) and by the options "-q" and "-c".
+extern bool showMessageBoxes;
+// Owner of error message boxes (an HWND); the progress dialog records itself here.
+extern void* errorOwnerWindow;
+
+void reportError(const std::string& message);
+void reportWideError(const std::u16string& message);
+// Reads the narrow record, substitutes `argument` for the first "{0}" (when given), reports.
+void reportConfigError(ConfigId id, const char* argument = nullptr);
+
+[[noreturn]] void fatalError(const std::string& message);
+[[noreturn]] void fatalConfigError(ConfigId id, const char* argument = nullptr);
+[[noreturn]] void fatalWideConfigError(ConfigId id);
+// Ends the process at once with `code` (ExitProcess: no exit handlers run).
+[[noreturn]] void exitWith(int code);
+// Ends the process through the C library's exit, so exit handlers (the log's) run.
+[[noreturn]] void exitRunningHandlers(int code);
+
+// Pure pieces, tested on their own.
+// The first "{0}" replaced by `argument`; later ones stay. Without an argument: unchanged.
+std::string substitutePlaceholder(const std::string& text, const char* argument);
+// "%s\n\nLog: %s" when there is a log path, else the message itself.
+std::string composeErrorText(const std::string& message, const char* logPath);
+std::u16string composeWideErrorText(const std::u16string& message, const char* logPath);
+
+// Test seam: called instead of ending the process. A hook must not return (tests throw).
+using ExitHook = void (*)(int code);
+void setExitHookForTesting(ExitHook hook);

@@ -1,0 +1,61 @@
+// Reading the payload that follows the executable image of the media file.
+//
+// The payload is read strictly front to back through a ByteSource; every primitive reader
+// is fatal on a short read ("Internal Error: readInt" and so on, exit code 1), so callers
+// never see a partial value.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "media/config_table.h"
+
+constexpr uint32_t kPayloadMagic = 0xE8E413D5u;
+constexpr int64_t kPayloadHeaderSize = 20;
+// Positions are held in 32 bits by the file format's users; a media file of this size or
+// more is refused before anything is read.
+constexpr int64_t kMaxMediaFileSize = int64_t(1) << 31;
+
+// The media file as the readers see it: a seekable byte stream of known size.
+struct ByteSource {
+  void* context = nullptr;
+  // Reads up to `count` bytes at the current position into `buffer`; stores the number
+  // read in *got. Returns false on a system error and stores its code in *error.
+  bool (*read)(void* context, void* buffer, uint32_t count, uint32_t* got, uint32_t* error) = nullptr;
+  // Moves to an absolute offset; false on failure.
+  bool (*seek)(void* context, int64_t offset) = nullptr;
+  // The current absolute offset.
+  int64_t (*tell)(void* context) = nullptr;
+  int64_t size = 0;  // bytes in the whole file
+};
+
+// A ByteSource over bytes in memory (tests, tools). The vector must outlive the source.
+struct MemorySource {
+  const uint8_t* data = nullptr;
+  int64_t length = 0;
+  int64_t position = 0;
+  ByteSource source();
+};
+
+int64_t readLong(ByteSource& in);
+int32_t readInt(ByteSource& in);
+int32_t readShort(ByteSource& in);  // signed 16-bit widened with its sign
+// Length-prefixed (readInt, bytes) values. A length that cannot fit in the rest of the file
+// is fatal before anything is allocated.
+std::string readString(ByteSource& in);
+std::u16string readWString(ByteSource& in);
+
+// Finds the payload start from the PE section table (without checking MZ/PE signatures),
+// logs the four header lines and leaves the source positioned at the payload.
+// Returns the absolute payload offset.
+int64_t seekPayloadStart(ByteSource& in);
+
+// Reads header and configuration records from a source positioned anywhere (it seeks to
+// the payload itself) into `table`. Returns configEndPosition. Fatal on any format error.
+int64_t readConfiguration(ByteSource& in, ConfigTable& table);
+
+// Absolute offset right after the configuration records (set by loadConfiguration).
+extern int64_t configEndPosition;
+// Absolute offset right after the included files (set by extraction; 0 until then).
+extern int64_t unextractedPosition;
+int64_t getUnextractedPosition();

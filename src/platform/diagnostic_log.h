@@ -1,0 +1,34 @@
+// The diagnostic log: a plain text file, one line per call, created on the first call in a
+// temporary location and deleted at normal exit unless something asked to keep it
+// (QUOLL_LOG or VANTREL_LOG exactly "yes", the create-log option, or any error message
+// that names the log). Every call opens, appends and closes, so the file on disk is
+// complete even when the process ends abruptly. Calls are serialised by one lock.
+#pragma once
+
+#include <string>
+
+#if defined(__GNUC__)
+#define LAUNCHER_PRINTF(a, b) __attribute__((format(printf, a, b)))
+#else
+#define LAUNCHER_PRINTF(a, b)
+#endif
+
+// One line: the formatted text followed by "\n".
+void logMessage(const char* format, ...) LAUNCHER_PRINTF(1, 2);
+// One line: "ERROR: ", the formatted text, "\n".
+void logError(const char* format, ...) LAUNCHER_PRINTF(1, 2);
+// Marks the log to be kept and returns its path; nullptr when no log was ever initialised.
+// Does not initialise the log.
+const char* getLogPathAndKeep();
+
+// Set by the entry before the first log call when the create-log option is present.
+extern bool createLogRequested;
+
+// Pure pieces.
+// "Started executable %s at %s\n" with `ctimeText` as ctime formats it (ending in "\n").
+std::string formatLogHeader(const char* modulePath, const char* ctimeText);
+// true only when `value` is exactly "yes".
+bool isKeepLogValue(const char* value);
+
+// Test seam: forgets all log state (path, initialisation, keep flag) without deleting files.
+void resetLogForTesting();

@@ -1,0 +1,63 @@
+// Paths and command lines. The launcher works with narrow paths (ANSI code page) because it
+// hands them to narrow system calls and to the Java runtime; these operations produce safe
+// narrow forms. Relative paths resolve against the launcher's own directory, never the
+// current directory.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// ---- Pure rules (no system calls) ----
+
+// Runs of backslashes become one, except a leading pair (network path). Works through
+// UTF-16; when the text has no narrow form afterwards the input stays unchanged.
+void collapseBackslashes(std::string& path);
+// true when the path is not absolute: at most 2 characters, a drive-relative path ("c:x"),
+// or a rooted path without drive ("\x"). Also understands a path in double quotes.
+bool isRelativePath(const std::string& path);
+// Splits at ";" with strtok semantics: empty items vanish.
+std::vector<std::string> splitList(const std::string& list, char separator = ';');
+// Blank-separated arguments; double or single quotes group and are removed; text before an
+// opening quote joins the quoted text; no escape character. Returns false on an unmatched
+// quote (tokens found so far are left in `out`).
+bool splitCommandLineChecked(const std::u16string& text, std::vector<std::u16string>& out);
+// As above, but an unmatched quote is the fatal CFG_MSG_WRONG_PARAMETER (exit code 1).
+void splitCommandLine(const std::u16string& text, std::vector<std::u16string>& out);
+// The narrow form used for option lines: converted to UTF-16, split, converted back.
+void splitNarrowCommandLine(const std::string& text, std::vector<std::string>& out);
+// The pattern listDirectory searches: directory, "\*", "." unless the extension has one,
+// and the extension ("lib" + "jar" -> "lib\*.jar").
+std::string directoryPattern(const std::string& directory, const std::string& extension);
+// true for "X:\", "X:\." and "X:\.\." (and longer drive letters' forms are not roots).
+bool isDriveRoot(const std::string& path);
+
+// ---- System-bound operations ----
+
+// true when GetVersionExA reports an NT system.
+bool isNT();
+// The launcher's executable: the long name when the ANSI code page can hold it, else the
+// 8.3 short name. Cached; backslashes collapsed.
+const std::string& getModulePath();
+// The executable's directory with a trailing backslash. Cached.
+const std::string& getExeDir();
+// GetLongPathNameA where it works, else the shell-based emulation. Returns the length
+// written (without terminator), the size needed when `size` is too small, or 0 on failure.
+using LongPathResolver = uint32_t (*)(const char* path, char* buffer, uint32_t size);
+extern LongPathResolver longPathResolver;
+// Convenience: the long form of `path`, or `path` itself when the resolver fails.
+std::string longPathOf(const std::string& path);
+// Relative paths are taken relative to getExeDir(); backslashes collapsed.
+std::string makeAbsolute(const std::string& path);
+// makeAbsolute, GetFullPathNameA, lower-cased unless keepCase, backslashes collapsed.
+std::string normalizePath(const std::string& path, bool keepCase);
+// makeAbsolute applied to every non-empty element of a ";" list, joined by ";".
+std::string absolutizePathList(const std::string& list);
+// Drive roots exist without asking the system; everything else through FindFirstFileA,
+// so wildcards match.
+bool fileExists(const std::string& path);
+// Existence plus last-write time (low half first) when `lastWrite` is given.
+bool findFile(const std::string& path, uint32_t lastWrite[2] = nullptr);
+// Bare names of the entries matching directoryPattern(directory, extension), in the order
+// the system returns them (directories included); empty when nothing matches.
+std::vector<std::string> listDirectory(const std::string& directory, const std::string& extension);

@@ -1,0 +1,18 @@
+// Conversions between the narrow text of file names (ANSI code page of the file functions)
+// and UTF-16. On Windows: CP_ACP when AreFileApisANSI(), else CP_OEMCP, "?" as the default
+// character. Elsewhere narrow text is taken as ISO 8859-1, which keeps tests deterministic.
+#pragma once
+
+#include <string>
+
+// Narrow to UTF-16; never fails (every byte maps to something).
+std::u16string narrowToWide(const std::string& text);
+// UTF-16 to narrow. Returns false, leaving `out` unspecified, when some character has no
+// narrow form (the conversion needed the default character).
+bool wideToNarrow(const std::u16string& text, std::string& out);
+// UTF-16 to narrow with "?" for what has no form; used where a lossy text is acceptable
+// (messages on standard error).
+std::string wideToNarrowLossy(const std::u16string& text);
+// UTF-8 (source literals, tools) to UTF-16 and back; invalid sequences become U+FFFD.
+std::u16string utf8ToUtf16(const std::string& text);
+std::string utf16ToUtf8(const std::u16string& text);
