@@ -1,0 +1,10 @@
+#include "support/test_exit.h"
+
+#include "core/error_report.h"
+
+namespace {
+void throwExit(int code) { throw TestExit(code); }
+}  // namespace
+
+ScopedExitTrap::ScopedExitTrap() { setExitHookForTesting(&throwExit); }
+ScopedExitTrap::~ScopedExitTrap() { setExitHookForTesting(nullptr); }
