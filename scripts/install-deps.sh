@@ -10,7 +10,7 @@ packages=(
   cmake make g++ clang
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   libz-mingw-w64-dev zlib1g-dev
-  googletest libgtest-dev nlohmann-json3-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   wine wine32:i386
   xvfb xdotool imagemagick x11-utils
   default-jdk-headless
