@@ -9,19 +9,15 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok ins
 packages=(
   cmake make g++ clang
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   libz-mingw-w64-dev zlib1g-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
-  wine wine32:i386
+  wine wine64
   xvfb xdotool imagemagick x11-utils
   default-jdk-headless
 )
 
 sudo_() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
-
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  sudo_ dpkg --add-architecture i386
-  updated=0
-fi
 
 for p in "${packages[@]}"; do
   have "$p" || need+=("$p")

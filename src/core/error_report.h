@@ -13,7 +13,11 @@ extern bool showMessageBoxes;
 // Owner of error message boxes (an HWND); the progress dialog records itself here.
 extern void* errorOwnerWindow;
 
+// Shows `message` with "\n\nLog: " and the log's long path under it when there is a log
+// (which is then kept): a box captioned CFG_MSG_ERROR_CAPTION, or standard error.
 void reportError(const std::string& message);
+// The same for UTF-16 text: caption CFG_WMSG_CAPTION; on standard error the text is
+// converted for the console ("?" for what it cannot show).
 void reportWideError(const std::u16string& message);
 // Reads the narrow record, substitutes `argument` for the first "{0}" (when given), reports.
 void reportConfigError(ConfigId id, const char* argument = nullptr);

@@ -24,11 +24,25 @@ const char* getLogPathAndKeep();
 // Set by the entry before the first log call when the create-log option is present.
 extern bool createLogRequested;
 
+// The create-log question: names the log file (getLogPathAndKeep, so it is kept) in a
+// Yes/No box captioned `productWord`; Yes opens Explorer with the file selected. Windows
+// only; does nothing elsewhere.
+void showCreateLogPrompt(const std::string& productWord);
+
+// The exit handler: deletes the log file unless it is to be kept. Registered with atexit
+// at the first log call when nothing asked to keep the log at that moment.
+void deleteLogAtExit();
+
 // Pure pieces.
 // "Started executable %s at %s\n" with `ctimeText` as ctime formats it (ending in "\n").
 std::string formatLogHeader(const char* modulePath, const char* ctimeText);
 // true only when `value` is exactly "yes".
 bool isKeepLogValue(const char* value);
+// The keep decision of the first log call: the create-log option, or either variable
+// (nullptr when unset) exactly "yes".
+bool decideKeepLog(bool createLog, const char* quollLog, const char* vantrelLog);
 
-// Test seam: forgets all log state (path, initialisation, keep flag) without deleting files.
+// Test seams. Forgets all log state (path, initialisation, keep flag) without deleting files.
 void resetLogForTesting();
+// The current log path without marking it kept ("" before initialisation).
+std::string logPathForTesting();

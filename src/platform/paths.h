@@ -24,13 +24,26 @@ std::vector<std::string> splitList(const std::string& list, char separator = ';'
 bool splitCommandLineChecked(const std::u16string& text, std::vector<std::u16string>& out);
 // As above, but an unmatched quote is the fatal CFG_MSG_WRONG_PARAMETER (exit code 1).
 void splitCommandLine(const std::u16string& text, std::vector<std::u16string>& out);
-// The narrow form used for option lines: converted to UTF-16, split, converted back.
+// The narrow form used for option lines: converted to UTF-16, split, converted back ("?"
+// for a character without narrow form).
 void splitNarrowCommandLine(const std::string& text, std::vector<std::string>& out);
 // The pattern listDirectory searches: directory, "\*", "." unless the extension has one,
 // and the extension ("lib" + "jar" -> "lib\*.jar").
 std::string directoryPattern(const std::string& directory, const std::string& extension);
-// true for "X:\", "X:\." and "X:\.\." (and longer drive letters' forms are not roots).
+// true for "X:\", "X:\." and "X:\.\." (any first character): roots that always exist.
 bool isDriveRoot(const std::string& path);
+// The module-path test: a converted name is usable when it needed no default character,
+// is longer than 3 characters and ends in ".exe" (any case).
+bool isUsableModulePath(const std::string& narrow, bool converted);
+// The directory part of a path: everything up to and including the last backslash
+// ("" when there is none).
+std::string directoryPart(const std::string& path);
+// What the long-path binder settles on after its first call: the system's GetLongPathNameA
+// when it exists and either succeeded or failed for another reason than
+// ERROR_CALL_NOT_IMPLEMENTED (120); the shell-based emulation otherwise.
+enum class LongPathBinding { System, Emulation };
+LongPathBinding chooseLongPathBinding(bool systemFunctionExists, uint32_t result,
+                                      uint32_t lastError);
 
 // ---- System-bound operations ----
 
@@ -43,10 +56,17 @@ const std::string& getModulePath();
 const std::string& getExeDir();
 // GetLongPathNameA where it works, else the shell-based emulation. Returns the length
 // written (without terminator), the size needed when `size` is too small, or 0 on failure.
+// `size` counts bytes including the terminator.
 using LongPathResolver = uint32_t (*)(const char* path, char* buffer, uint32_t size);
 extern LongPathResolver longPathResolver;
-// Convenience: the long form of `path`, or `path` itself when the resolver fails.
+// The shell-based long-path emulation for systems without GetLongPathNameA; sets the last
+// error as GetLongPathNameA would. Public so tests can call it directly.
+uint32_t emulateLongPathName(const char* path, char* buffer, uint32_t size);
+// Convenience: the long form of `path` (at most 8191 bytes), or `path` itself when the
+// resolver fails.
 std::string longPathOf(const std::string& path);
+// Lower case through UTF-16; unchanged when the result has no narrow form.
+void lowercasePath(std::string& path);
 // Relative paths are taken relative to getExeDir(); backslashes collapsed.
 std::string makeAbsolute(const std::string& path);
 // makeAbsolute, GetFullPathNameA, lower-cased unless keepCase, backslashes collapsed.
@@ -56,7 +76,7 @@ std::string absolutizePathList(const std::string& list);
 // Drive roots exist without asking the system; everything else through FindFirstFileA,
 // so wildcards match.
 bool fileExists(const std::string& path);
-// Existence plus last-write time (low half first) when `lastWrite` is given.
+// Existence plus last-write time (FILETIME halves, low half first) when `lastWrite` is given.
 bool findFile(const std::string& path, uint32_t lastWrite[2] = nullptr);
 // Bare names of the entries matching directoryPattern(directory, extension), in the order
 // the system returns them (directories included); empty when nothing matches.

@@ -13,6 +13,9 @@ bool wideToNarrow(const std::u16string& text, std::string& out);
 // UTF-16 to narrow with "?" for what has no form; used where a lossy text is acceptable
 // (messages on standard error).
 std::string wideToNarrowLossy(const std::u16string& text);
+// UTF-16 to the bytes a console shows: on Windows the console's output code page (CP_ACP
+// without a console), "?" for what has no form; elsewhere UTF-8.
+std::string wideToConsole(const std::u16string& text);
 // UTF-8 (source literals, tools) to UTF-16 and back; invalid sequences become U+FFFD.
 std::u16string utf8ToUtf16(const std::string& text);
 std::string utf16ToUtf8(const std::u16string& text);

@@ -1,0 +1,74 @@
+// Windows side of the diagnostic log, and the create-log prompt.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "core/messages.h"
+#include "platform/diagnostic_log.h"
+#include "platform/diagnostic_log_sys.h"
+
+namespace logsys {
+std::string temporaryLogName() {
+  // The runtime puts the name in TMP when that names an existing directory, else in c:\.
+  char* name = _tempnam("c:\\", "vnq_nlog_");
+  if (name == nullptr) return std::string();
+  std::string out(name);
+  free(name);
+  return out;
+}
+
+const char* fallbackLogPath() { return "c:\\vnq_nlog"; }
+
+std::string moduleFileName() {
+  std::vector<char> buffer(8192);
+  const DWORD n = GetModuleFileNameA(nullptr, buffer.data(), 8192);
+  return std::string(buffer.data(), n < 8192 ? n : 8191);
+}
+
+bool readEnvironment(const char* name, std::string& value) {
+  std::vector<char> buffer(8192);
+  const DWORD n = GetEnvironmentVariableA(name, buffer.data(), 8192);
+  if (n == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND) return false;
+  // A value that does not fit the buffer is present but certainly not "yes".
+  value = n < 8192 ? std::string(buffer.data(), n) : std::string();
+  return true;
+}
+
+void deleteFile(const std::string& path) { DeleteFileA(path.c_str()); }
+}  // namespace logsys
+
+void showCreateLogPrompt(const std::string& productWord) {
+  const char* path = getLogPathAndKeep();
+  const std::string logPath = path ? path : "";
+  const int n = snprintf(nullptr, 0, messages::kCreateLogPrompt, logPath.c_str());
+  std::string text(n > 0 ? static_cast<size_t>(n) + 1 : 1, '\0');
+  if (n > 0) snprintf(&text[0], text.size(), messages::kCreateLogPrompt, logPath.c_str());
+  text.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  if (MessageBoxA(nullptr, text.c_str(), productWord.c_str(), MB_YESNO) != IDYES) return;
+
+  char shortPath[MAX_PATH] = {0};
+  const DWORD s = GetShortPathNameA(logPath.c_str(), shortPath, MAX_PATH);
+  if (s == 0 || s >= MAX_PATH) lstrcpynA(shortPath, logPath.c_str(), MAX_PATH);
+  char windowsDir[MAX_PATH] = {0};
+  const UINT w = GetWindowsDirectoryA(windowsDir, MAX_PATH);
+  if (w >= MAX_PATH) windowsDir[0] = '\0';
+  std::string command = std::string(windowsDir) + "\\explorer.exe /select," + shortPath;
+  logMessage("calling %s", command.c_str());
+
+  STARTUPINFOA startup;
+  ZeroMemory(&startup, sizeof startup);
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process;
+  ZeroMemory(&process, sizeof process);
+  std::vector<char> commandLine(command.begin(), command.end());
+  commandLine.push_back('\0');
+  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS,
+                      nullptr, nullptr, &startup, &process)) {
+    logMessage("could not open explorer window %d", static_cast<int>(GetLastError()));
+    return;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+}
