@@ -1,0 +1,540 @@
+#include "description.h"
+
+#include <locale.h>
+#include <wctype.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <set>
+
+#include <nlohmann/json.hpp>
+
+#include "binary_file.h"
+#include "code_page.h"
+#include "media/config_table.h"
+
+using Json = nlohmann::ordered_json;
+
+const std::vector<FixedKey>& fixedDescriptionKeys() {
+  static const std::vector<FixedKey> keys = {
+      {"files", "array",
+       "included files in payload order: each a source path (named by its base name) or "
+       "{\"source\": path, \"name\": \"dir\\\\name\"}; at most one directory level"},
+      {"unextracted", "string", "path of a file stored raw after the included files; the launcher never reads it"},
+      {"messages", "object", "message texts by key (see Messages); a message not given gets its English default"},
+      {"records", "object", "raw narrow records by numeric id, {\"108\": \"text\"}, for ids without a key"},
+      {"wideRecords", "object", "raw wide records by numeric id, {\"20099\": \"text\"}, for ids without a key"},
+      {"codePage", "integer", "Windows code page of the narrow records (default 1252); text it cannot hold is refused"},
+      {"checksum", "boolean", "false: no integrity data (default true: CRC-32 of the payload)"},
+      {"stub", "string", "launcher executable to append the payload to (the --stub option wins)"},
+  };
+  return keys;
+}
+
+namespace {
+
+constexpr size_t kMaxDescriptionBytes = 16 << 20;
+
+std::string inQuotes(const std::string& key) { return "\"" + key + "\""; }
+
+// Edit distance, case-insensitive, for "did you mean" hints.
+size_t distance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      size_t above = row[j];
+      bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
+                  std::tolower(static_cast<unsigned char>(b[j - 1]));
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+std::string closest(const std::string& key, const std::vector<std::string>& candidates) {
+  std::string best;
+  size_t bestDistance = SIZE_MAX;
+  for (const std::string& c : candidates) {
+    size_t d = distance(key, c);
+    if (d < bestDistance) {
+      bestDistance = d;
+      best = c;
+    }
+  }
+  size_t limit = std::max<size_t>(1, std::min(key.size(), best.size()) / 3);
+  return bestDistance <= limit ? best : std::string();
+}
+
+const RecordInfo* recordByKey(const std::string& key, RecordGroup group) {
+  for (const RecordInfo& r : allRecords()) {
+    if (r.group == group && key == r.key) return &r;
+  }
+  return nullptr;
+}
+
+std::vector<std::string> keysOfGroup(RecordGroup group) {
+  std::vector<std::string> keys;
+  for (const RecordInfo& r : allRecords()) {
+    if (r.group == group) keys.push_back(r.key);
+  }
+  return keys;
+}
+
+const char* typeName(const Json& v) {
+  switch (v.type()) {
+    case Json::value_t::null: return "null";
+    case Json::value_t::boolean: return "a boolean";
+    case Json::value_t::string: return "a string";
+    case Json::value_t::array: return "an array";
+    case Json::value_t::object: return "an object";
+    case Json::value_t::number_float: return "a fractional number";
+    default: return "a number";
+  }
+}
+
+// Decimal text to a 32-bit integer, strictly: optional sign, at least one digit, no blanks.
+bool parseInt32(const std::string& text, int32_t& value) {
+  size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i == text.size()) return false;
+  int64_t v = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    v = v * 10 + (text[i] - '0');
+    if (v > int64_t(INT32_MAX) + 1) return false;
+  }
+  if (negative) v = -v;
+  if (v < INT32_MIN || v > INT32_MAX) return false;
+  value = static_cast<int32_t>(v);
+  return true;
+}
+
+std::string joinPath(const std::string& base, const std::string& path) {
+  if (path.empty() || path[0] == '/' || base.empty() || base == ".") return path;
+  return base.back() == '/' ? base + path : base + "/" + path;
+}
+
+std::string baseName(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string directoryOf(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// UTF-8 (already valid: it came through the JSON parser) to code points.
+std::u32string decodeUtf8(const std::string& text) {
+  std::u32string out;
+  for (size_t i = 0; i < text.size();) {
+    unsigned char lead = static_cast<unsigned char>(text[i]);
+    int length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 1;
+    if (i + length > text.size()) length = 1;
+    char32_t cp = length == 1 ? lead : lead & (0x7F >> length);
+    for (int k = 1; k < length; ++k) cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    out.push_back(cp);
+    i += length;
+  }
+  return out;
+}
+
+class DescriptionReader {
+ public:
+  DescriptionReader(const std::string& baseDir, const std::string& label, BuildPlan& plan)
+      : baseDir_(baseDir), label_(label), plan_(plan) {}
+
+  Status read(const Json& root);
+
+ private:
+  Status fail(const std::string& what) const { return Status::failure(kExitBadInput, label_ + ": " + what); }
+
+  Status readCodePage(const Json& root);
+  Status readTopRecord(const RecordInfo& record, const Json& value);
+  Status readMessages(const Json& value);
+  Status readFiles(const Json& value);
+  Status readRawRecords(const Json& value, bool wide);
+  Status readUnextracted(const Json& value);
+  Status addText(int32_t id, const std::string& where, const Json& value, bool wide);
+  Status encode(const std::string& where, const std::string& utf8, bool wide, size_t limit, std::string& out) const;
+  Status checkReadable(const std::string& where, const std::string& path, int64_t& size) const;
+  Status deriveFileRecords();
+
+  std::string baseDir_;
+  std::string label_;
+  BuildPlan& plan_;
+  std::map<int32_t, std::string> narrowSetBy_;  // id -> key that set it, for clash messages
+  std::map<int32_t, std::string> wideSetBy_;
+};
+
+Status DescriptionReader::read(const Json& root) {
+  if (!root.is_object()) return fail("the description must be a JSON object, not " + std::string(typeName(root)));
+  Status s = readCodePage(root);
+  if (!s.ok()) return s;
+
+  std::vector<std::string> topKeys = keysOfGroup(RecordGroup::Top);
+  for (const FixedKey& k : fixedDescriptionKeys()) topKeys.push_back(k.key);
+  bool sawMessages = false;
+  for (auto it = root.begin(); it != root.end(); ++it) {
+    const std::string& key = it.key();
+    const Json& value = it.value();
+    if (key == "codePage") continue;
+    if (const RecordInfo* record = recordByKey(key, RecordGroup::Top)) {
+      s = readTopRecord(*record, value);
+    } else if (key == "messages") {
+      sawMessages = true;
+      s = readMessages(value);
+    } else if (key == "files") {
+      s = readFiles(value);
+    } else if (key == "unextracted") {
+      s = readUnextracted(value);
+    } else if (key == "records" || key == "wideRecords") {
+      s = readRawRecords(value, key == "wideRecords");
+    } else if (key == "checksum") {
+      if (!value.is_boolean()) return fail("\"checksum\" must be true or false, not " + std::string(typeName(value)));
+      plan_.checksum = value.get<bool>();
+    } else if (key == "stub") {
+      if (!value.is_string() || value.get<std::string>().empty()) {
+        return fail("\"stub\" must be a non-empty path string");
+      }
+      plan_.stub = joinPath(baseDir_, value.get<std::string>());
+    } else {
+      std::string hint;
+      if (recordByKey(key, RecordGroup::Message)) {
+        hint = " (it is a message: put it inside \"messages\")";
+      } else {
+        std::string near = closest(key, topKeys);
+        if (!near.empty()) hint = " (did you mean " + inQuotes(near) + "?)";
+      }
+      return fail("unknown key " + inQuotes(key) + hint);
+    }
+    if (!s.ok()) return s;
+  }
+  if (!sawMessages) {
+    s = readMessages(Json::object());
+    if (!s.ok()) return s;
+  }
+  return deriveFileRecords();
+}
+
+Status DescriptionReader::readCodePage(const Json& root) {
+  auto it = root.find("codePage");
+  if (it == root.end()) return Status::success();
+  if (!it->is_number_integer()) {
+    return fail("\"codePage\" must be an integer such as 1252, not " + std::string(typeName(*it)));
+  }
+  int64_t number = it->get<int64_t>();
+  if (number <= 0 || number > 65535 || codePageCharset(static_cast<int>(number)).empty()) {
+    return fail("\"codePage\": code page " + std::to_string(number) + " is not a narrow code page known here");
+  }
+  plan_.codePage = static_cast<int>(number);
+  return Status::success();
+}
+
+Status DescriptionReader::encode(const std::string& where, const std::string& utf8, bool wide, size_t limit,
+                                 std::string& out) const {
+  if (utf8.find('\0') != std::string::npos) {
+    return fail(where + ": the text contains a NUL character, which would end it early");
+  }
+  Conversion c = wide ? utf8ToUtf16le(utf8) : utf8ToCodePage(utf8, plan_.codePage);
+  if (!c.ok) {
+    if (wide) return fail(where + ": the text cannot be converted to UTF-16 (" + c.detail + ")");
+    return fail(where + ": the text cannot be written in code page " + std::to_string(plan_.codePage) + " (" +
+                c.detail + " at byte " + std::to_string(c.badOffset) + ")");
+  }
+  size_t length = wide ? c.output.size() / 2 : c.output.size();
+  if (length > limit) {
+    return fail(where + ": the text is " + std::to_string(length) + (wide ? " UTF-16 units" : " bytes") +
+                " long; the launcher reads at most " + std::to_string(limit));
+  }
+  out = std::move(c.output);
+  return Status::success();
+}
+
+Status DescriptionReader::addText(int32_t id, const std::string& where, const Json& value,
+                                  bool wide) {
+  if (!value.is_string()) return fail(where + " must be a string, not " + std::string(typeName(value)));
+  size_t limit = id == CFG_PREFERRED_VM_TYPE && !wide ? kMaxPreferredVmTypeLength : kMaxRecordLength;
+  std::string bytes;
+  Status s = encode(where, value.get<std::string>(), wide, limit, bytes);
+  if (!s.ok()) return s;
+  auto& setBy = wide ? wideSetBy_ : narrowSetBy_;
+  auto [it, inserted] = setBy.emplace(id, where);
+  if (!inserted) return fail(where + " sets record " + std::to_string(id) + ", which " + it->second + " sets too");
+  (wide ? plan_.wide : plan_.narrow)[id] = std::move(bytes);
+  return Status::success();
+}
+
+Status DescriptionReader::readTopRecord(const RecordInfo& record, const Json& value) {
+  std::string where = inQuotes(record.key) + " (" + record.name + ")";
+  if (record.kind != RecordKind::Int) return addText(record.id, where, value, record.kind == RecordKind::Wide);
+
+  int64_t number = 0;
+  int32_t parsed = 0;
+  if (value.is_boolean()) {
+    number = value.get<bool>() ? 1 : 0;
+  } else if (value.is_number_integer()) {
+    number = value.is_number_unsigned() && value.get<uint64_t>() > uint64_t(INT64_MAX) ? INT64_MAX
+                                                                                       : value.get<int64_t>();
+    if (number < INT32_MIN || number > INT32_MAX) return fail(where + ": " + value.dump() + " is out of the 32-bit range");
+  } else if (value.is_string() && parseInt32(value.get<std::string>(), parsed)) {
+    number = parsed;
+  } else if (value.is_string()) {
+    return fail(where + ": \"" + value.get<std::string>() + "\" is not a whole number");
+  } else {
+    return fail(where + " must be an integer, a boolean or a numeric string, not " + std::string(typeName(value)));
+  }
+  return addText(record.id, where, Json(std::to_string(number)), false);
+}
+
+Status DescriptionReader::readMessages(const Json& value) {
+  if (!value.is_object()) return fail("\"messages\" must be an object, not " + std::string(typeName(value)));
+  std::vector<std::string> messageKeys = keysOfGroup(RecordGroup::Message);
+  for (auto it = value.begin(); it != value.end(); ++it) {
+    const RecordInfo* record = recordByKey(it.key(), RecordGroup::Message);
+    if (!record) {
+      std::string hint;
+      if (recordByKey(it.key(), RecordGroup::Top)) {
+        hint = " (it is not a message: put it at the top level)";
+      } else {
+        std::string near = closest(it.key(), messageKeys);
+        if (!near.empty()) hint = " (did you mean " + inQuotes(near) + "?)";
+      }
+      return fail("unknown message key " + inQuotes("messages." + it.key()) + hint);
+    }
+    Status s = addText(record->id, inQuotes("messages." + it.key()) + " (" + record->name + ")", it.value(),
+                       record->kind == RecordKind::Wide);
+    if (!s.ok()) return s;
+  }
+  // Every message the description leaves out gets its English default.
+  for (const RecordInfo& r : allRecords()) {
+    if (r.group != RecordGroup::Message || value.contains(r.key)) continue;
+    Status s = addText(r.id, std::string("the default of ") + inQuotes("messages." + std::string(r.key)), Json(r.defaultText),
+                       r.kind == RecordKind::Wide);
+    if (!s.ok()) return s;
+  }
+  return Status::success();
+}
+
+Status DescriptionReader::checkReadable(const std::string& where, const std::string& path, int64_t& size) const {
+  InputFile file;
+  std::string error;
+  if (!file.open(path, error)) return fail(where + ": cannot read " + path + ": " + error);
+  size = file.size();
+  return Status::success();
+}
+
+Status DescriptionReader::readFiles(const Json& value) {
+  if (!value.is_array()) return fail("\"files\" must be an array, not " + std::string(typeName(value)));
+  for (size_t i = 0; i < value.size(); ++i) {
+    const Json& entry = value[i];
+    std::string where = "\"files[" + std::to_string(i) + "]\"";
+    IncludedFile file;
+    std::string source;
+    if (entry.is_string()) {
+      source = entry.get<std::string>();
+      file.name = baseName(source);
+    } else if (entry.is_object()) {
+      for (auto it = entry.begin(); it != entry.end(); ++it) {
+        if (it.key() != "source" && it.key() != "name") {
+          return fail(where + ": unknown key " + inQuotes(it.key()) + " (an entry has \"source\" and \"name\")");
+        }
+        if (!it.value().is_string()) {
+          return fail(where + "." + it.key() + " must be a string, not " + std::string(typeName(it.value())));
+        }
+      }
+      if (!entry.contains("source")) return fail(where + " has no \"source\"");
+      source = entry["source"].get<std::string>();
+      file.name = entry.contains("name") ? entry["name"].get<std::string>() : baseName(source);
+    } else {
+      return fail(where + " must be a path string or an object, not " + std::string(typeName(entry)));
+    }
+    if (source.empty()) return fail(where + ": the source path is empty");
+    std::replace(file.name.begin(), file.name.end(), '/', '\\');
+    std::string problem = includedNameProblem(file.name);
+    if (!problem.empty()) return fail(where + ": the name \"" + file.name + "\" " + problem);
+    file.source = joinPath(baseDir_, source);
+    Status s = checkReadable(where, file.source, file.size);
+    if (!s.ok()) return s;
+    plan_.files.push_back(std::move(file));
+  }
+  return Status::success();
+}
+
+Status DescriptionReader::readUnextracted(const Json& value) {
+  if (!value.is_string() || value.get<std::string>().empty()) {
+    return fail("\"unextracted\" must be a non-empty path string");
+  }
+  plan_.unextracted = joinPath(baseDir_, value.get<std::string>());
+  return checkReadable("\"unextracted\"", plan_.unextracted, plan_.unextractedSize);
+}
+
+Status DescriptionReader::readRawRecords(const Json& value, bool wide) {
+  const char* group = wide ? "wideRecords" : "records";
+  if (!value.is_object()) return fail(inQuotes(group) + " must be an object, not " + std::string(typeName(value)));
+  for (auto it = value.begin(); it != value.end(); ++it) {
+    std::string where = inQuotes(std::string(group) + "." + it.key());
+    int32_t id = 0;
+    if (!parseInt32(it.key(), id)) return fail(where + ": the id \"" + it.key() + "\" is not a 32-bit integer");
+    if (const RecordInfo* known = findRecord(id, wide)) {
+      if (known->group == RecordGroup::Derived) {
+        return fail(where + ": " + known->name + " is derived from \"files\" and cannot be set");
+      }
+      std::string key = known->group == RecordGroup::Message ? "messages." + std::string(known->key) : known->key;
+      return fail(where + ": record " + std::to_string(id) + " has a key: use " + inQuotes(key));
+    }
+    Status s = addText(id, where, it.value(), wide);
+    if (!s.ok()) return s;
+  }
+  return Status::success();
+}
+
+Status DescriptionReader::deriveFileRecords() {
+  std::map<std::u32string, size_t> seenFiles;  // folded name -> index
+  std::map<std::u32string, size_t> seenDirectories;
+  std::string names;
+  for (size_t i = 0; i < plan_.files.size(); ++i) {
+    const IncludedFile& f = plan_.files[i];
+    std::string where = "\"files[" + std::to_string(i) + "]\"";
+    std::u32string folded = foldFileName(f.name);
+    auto clash = [&](size_t other, const char* how) {
+      return fail(where + ": the name \"" + f.name + "\" " + how + " \"files[" + std::to_string(other) + "]\" (" +
+                  plan_.files[other].name + ")");
+    };
+    if (auto it = seenFiles.find(folded); it != seenFiles.end()) return clash(it->second, "is the same to Windows as");
+    if (auto it = seenDirectories.find(folded); it != seenDirectories.end()) {
+      return clash(it->second, "is a directory of");
+    }
+    size_t separator = f.name.find('\\');
+    if (separator != std::string::npos) {
+      std::u32string dir = foldFileName(f.name.substr(0, separator));
+      if (auto it = seenFiles.find(dir); it != seenFiles.end()) return clash(it->second, "needs a directory named like");
+      seenDirectories.emplace(dir, i);
+    }
+    seenFiles.emplace(folded, i);
+
+    std::string bytes;
+    Status s = encode(where + " name", f.name, false, SIZE_MAX, bytes);
+    if (!s.ok()) return s;
+    if (i > 0) names += ';';
+    names += bytes;
+  }
+  if (names.size() > kMaxRecordLength) {
+    return fail("\"files\": the names take " + std::to_string(names.size()) +
+                " bytes joined with \";\"; the launcher reads at most " + std::to_string(kMaxRecordLength));
+  }
+  plan_.narrow[CFG_INCLUDED_FILE_COUNT] = std::to_string(plan_.files.size());
+  plan_.narrow[CFG_INCLUDED_FILE_NAMES] = names;
+  return Status::success();
+}
+
+// Tracks the keys of every open object so that a key given twice is an error rather than
+// silently losing one of the values.
+struct DuplicateKeyFinder {
+  std::vector<std::set<std::string>> open;
+  std::string duplicate;
+
+  bool operator()(int, nlohmann::detail::parse_event_t event, Json& parsed) {
+    using E = nlohmann::detail::parse_event_t;
+    if (event == E::object_start) {
+      open.emplace_back();
+    } else if (event == E::object_end) {
+      if (!open.empty()) open.pop_back();
+    } else if (event == E::key && !open.empty()) {
+      const std::string& key = parsed.get_ref<const std::string&>();
+      if (!open.back().insert(key).second && duplicate.empty()) duplicate = key;
+    }
+    return true;
+  }
+};
+
+}  // namespace
+
+std::string includedNameProblem(const std::string& name) {
+  if (name.empty()) return "is empty";
+  if (name.find(';') != std::string::npos) return "contains \";\", which separates the names";
+  if (name.find(':') != std::string::npos) return "contains \":\" (a drive or stream)";
+  if (name[0] == '\\') return "is absolute; names are relative to the extraction directory";
+  size_t first = name.find('\\');
+  if (first != std::string::npos && name.find('\\', first + 1) != std::string::npos) {
+    return "has more than one directory level";
+  }
+  std::vector<std::string> parts;
+  if (first == std::string::npos) {
+    parts.push_back(name);
+  } else {
+    parts.push_back(name.substr(0, first));
+    parts.push_back(name.substr(first + 1));
+  }
+  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "COM1", "COM2", "COM3", "COM4", "COM5",
+                                         "COM6", "COM7", "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5",
+                                         "LPT6", "LPT7", "LPT8", "LPT9"};
+  for (const std::string& part : parts) {
+    if (part.empty()) return "has an empty part";
+    if (part == "." || part == "..") return "has a \"" + part + "\" part";
+    for (char c : part) {
+      if (static_cast<unsigned char>(c) < 0x20 || std::strchr("<>\"|?*", c)) {
+        return "contains a character Windows does not allow in file names";
+      }
+    }
+    if (part.back() == '.' || part.back() == ' ') return "has a part ending in \".\" or a blank, which Windows drops";
+    std::string stem = part.substr(0, part.find('.'));
+    for (char& c : stem) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (const char* device : kDevices) {
+      if (stem == device) return "names the device " + stem + " on Windows";
+    }
+  }
+  return "";
+}
+
+std::u32string foldFileName(const std::string& utf8Name) {
+  static locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+  std::u32string text = decodeUtf8(utf8Name);
+  for (char32_t& c : text) {
+    if (c < 0x80) {
+      c = static_cast<char32_t>(std::toupper(static_cast<int>(c)));
+    } else if (unicode) {
+      c = static_cast<char32_t>(towupper_l(static_cast<wint_t>(c), unicode));
+    }
+  }
+  return text;
+}
+
+Status parseDescription(const std::string& text, const std::string& baseDir, const std::string& label,
+                        BuildPlan& plan) {
+  plan = BuildPlan();
+  DuplicateKeyFinder finder;
+  Json root;
+  try {
+    root = Json::parse(text, std::ref(finder), true, true);
+  } catch (const Json::parse_error& e) {
+    std::string what = e.what();
+    size_t cut = what.find("parse error");
+    return Status::failure(kExitBadInput, label + ": not valid JSON: " + (cut == std::string::npos ? what : what.substr(cut)));
+  }
+  if (!finder.duplicate.empty()) {
+    return Status::failure(kExitBadInput, label + ": the key " + inQuotes(finder.duplicate) + " is given twice");
+  }
+  return DescriptionReader(baseDir, label, plan).read(root);
+}
+
+Status loadDescription(const std::string& path, BuildPlan& plan) {
+  InputFile file;
+  std::string error;
+  if (!file.open(path, error)) return Status::failure(kExitBadInput, path + ": cannot read the description: " + error);
+  if (file.size() > int64_t(kMaxDescriptionBytes)) {
+    return Status::failure(kExitBadInput, path + ": the description is larger than 16 MiB");
+  }
+  std::string text(static_cast<size_t>(file.size()), '\0');
+  if (!file.readAt(0, text.data(), text.size())) {
+    return Status::failure(kExitBadInput, path + ": cannot read the description");
+  }
+  return parseDescription(text, directoryOf(path), path, plan);
+}

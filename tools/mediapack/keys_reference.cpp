@@ -1,0 +1,131 @@
+#include "keys_reference.h"
+
+#include <sstream>
+
+#include "description.h"
+#include "media/config_table.h"
+
+namespace {
+
+const char* typeOf(const RecordInfo& r) {
+  switch (r.kind) {
+    case RecordKind::Int:
+    case RecordKind::DerivedInt: return "integer";
+    case RecordKind::Wide: return "wide text";
+    default: return "text";
+  }
+}
+
+// Text for a Markdown table cell: characters Markdown would act on are escaped.
+std::string cell(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') {
+      out += "<br>";
+    } else {
+      if (std::string("\\|*_<>`[]").find(c) != std::string::npos) out.push_back('\\');
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+// A default text as a code span, line feeds shown as \n.
+std::string codeCell(const std::string& text) {
+  std::string out = "`";
+  for (char c : text) {
+    if (c == '\n') out += "\\n";
+    else if (c == '|') out += "\\|";
+    else out.push_back(c);
+  }
+  return out + "`";
+}
+
+std::string quotedText(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) out += c == '\n' ? std::string("\\n") : std::string(1, c);
+  return out + "\"";
+}
+
+const char* const kIntro =
+    "`mediapack build DESCRIPTION.json -o OUT.exe` reads a JSON object. Its keys are the fixed keys "
+    "and the record keys below; message texts go inside \"messages\". A key that is not listed here is "
+    "an error. Paths are relative to the description's directory. Comments (// and /* */) are allowed.";
+const char* const kRecordsNote =
+    "Integer records take a JSON integer, a boolean (true is 1) or a numeric string, and are stored as "
+    "decimal text. Text records are written in the code page of \"codePage\"; text it cannot hold is refused.";
+const char* const kMessagesNote =
+    "Keys inside \"messages\". Text messages are written in the code page, wide ones as UTF-16. "
+    "Every message the description does not give is written with the English default shown.";
+const char* const kDerivedNote = "Written by mediapack itself; a description cannot set them.";
+
+}  // namespace
+
+const char* exampleDescription() {
+  return R"({
+  "mainClass": "com.example.Main",
+  "executableType": 1,
+  "minJavaVersion": "1.8",
+  "jreSearchSequence": "B.\\jre;Y;EJAVA_HOME;",
+  "vmOptions": "-Xmx256m",
+  "includedJrePacked": false,
+  "files": ["lib/app.jar", {"source": "app.vmoptions", "name": "conf\\app.vmoptions"}, "jre.tar.gz"],
+  "messages": {"caption": "Example Setup"},
+  "records": {"108": "raw text"}
+})";
+}
+
+std::string keysReference(bool markdown) {
+  std::ostringstream o;
+  const auto& records = allRecords();
+  if (markdown) {
+    o << "_Generated from src/media/config_records.def by `mediapack keys --markdown`; do not edit. "
+         "Regenerate with `build/host/mediapack keys --markdown > docs/build-description.md`._\n\n";
+    o << "# Build description reference\n\n" << kIntro << "\n\n";
+    o << "## Fixed keys\n\n| Key | Type | Meaning |\n|---|---|---|\n";
+    for (const FixedKey& k : fixedDescriptionKeys()) {
+      o << "| `" << k.key << "` | " << k.type << " | " << cell(k.meaning) << " |\n";
+    }
+    o << "\n## Records\n\n" << kRecordsNote << "\n\n| Key | Type | Id | Record | Meaning |\n|---|---|---|---|---|\n";
+    for (const RecordInfo& r : records) {
+      if (r.group != RecordGroup::Top) continue;
+      o << "| `" << r.key << "` | " << typeOf(r) << " | " << r.id << " | `" << r.name << "` | " << cell(r.summary)
+        << " |\n";
+    }
+    o << "\n## Messages\n\n" << kMessagesNote
+      << "\n\n| Key | Type | Id | Record | Meaning | Default |\n|---|---|---|---|---|---|\n";
+    for (const RecordInfo& r : records) {
+      if (r.group != RecordGroup::Message) continue;
+      o << "| `" << r.key << "` | " << typeOf(r) << " | " << r.id << " | `" << r.name << "` | " << cell(r.summary)
+        << " | " << codeCell(r.defaultText) << " |\n";
+    }
+    o << "\n## Derived records\n\n" << kDerivedNote << "\n\n| Record | Type | Id | Meaning |\n|---|---|---|---|\n";
+    for (const RecordInfo& r : records) {
+      if (r.group != RecordGroup::Derived) continue;
+      o << "| `" << r.name << "` | " << typeOf(r) << " | " << r.id << " | " << cell(r.summary) << " |\n";
+    }
+    o << "\n## Example\n\n```json\n" << exampleDescription() << "\n```\n";
+    return o.str();
+  }
+
+  o << "Build description reference\n\n" << kIntro << "\n\nFixed keys:\n";
+  for (const FixedKey& k : fixedDescriptionKeys()) o << "  " << k.key << " (" << k.type << "): " << k.meaning << "\n";
+  o << "\nRecords (top level):\n  " << kRecordsNote << "\n";
+  for (const RecordInfo& r : records) {
+    if (r.group != RecordGroup::Top) continue;
+    o << "  " << r.key << " (" << typeOf(r) << ", id " << r.id << ", " << r.name << "): " << r.summary << "\n";
+  }
+  o << "\nMessages (inside \"messages\"):\n  " << kMessagesNote << "\n";
+  for (const RecordInfo& r : records) {
+    if (r.group != RecordGroup::Message) continue;
+    o << "  " << r.key << " (" << typeOf(r) << ", id " << r.id << ", " << r.name << "): " << r.summary
+      << "\n      default: " << quotedText(r.defaultText) << "\n";
+  }
+  o << "\nDerived records:\n  " << kDerivedNote << "\n";
+  for (const RecordInfo& r : records) {
+    if (r.group != RecordGroup::Derived) continue;
+    o << "  " << r.name << " (" << typeOf(r) << ", id " << r.id << "): " << r.summary << "\n";
+  }
+  o << "\nExample:\n" << exampleDescription() << "\n";
+  return o.str();
+}
