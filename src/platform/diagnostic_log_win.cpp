@@ -11,12 +11,31 @@
 
 namespace logsys {
 std::string temporaryLogName() {
-  // The runtime puts the name in TMP when that names an existing directory, else in c:\.
-  char* name = _tempnam("c:\\", "vnq_nlog_");
-  if (name == nullptr) return std::string();
-  std::string out(name);
-  free(name);
-  return out;
+  // The rule of the runtime's _tempnam("c:\\", "vnq_nlog_"): the directory named by TMP
+  // when that is an existing directory, else c:\, and a name that does not exist yet.
+  // Made here because not every runtime keeps the whole prefix (some cut it to three
+  // characters), and the log's name must start with "vnq_nlog_" wherever it runs.
+  const char* tmp = getenv("TMP");
+  std::string dir = "c:\\";
+  if (tmp != nullptr && *tmp != '\0') {
+    const DWORD attributes = GetFileAttributesA(tmp);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      dir = tmp;
+    }
+  }
+  if (dir.back() != '\\' && dir.back() != '/') dir += '\\';
+  static unsigned counter = 0;
+  char suffix[32];
+  for (int attempt = 0; attempt < 10000; ++attempt) {
+    snprintf(suffix, sizeof suffix, "%lx_%u", static_cast<unsigned long>(GetCurrentProcessId()),
+             ++counter);
+    const std::string name = dir + "vnq_nlog_" + suffix;
+    if (GetFileAttributesA(name.c_str()) == INVALID_FILE_ATTRIBUTES &&
+        GetLastError() != ERROR_ACCESS_DENIED) {
+      return name;
+    }
+  }
+  return std::string();
 }
 
 const char* fallbackLogPath() { return "c:\\vnq_nlog"; }

@@ -1,7 +1,6 @@
 // The path and command-line rules that need no system call.
 #include "platform/paths.h"
 
-#include <cstring>
 
 #include "core/error_report.h"
 #include "platform/text.h"

@@ -6,8 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -27,10 +25,7 @@ std::string realPathOf(const char* path) {
 bool isNT() { return false; }
 
 const std::string& getModulePath() {
-  static const std::string modulePath = [] {
-    std::string path = realPathOf("/proc/self/exe");
-    return path;
-  }();
+  static const std::string modulePath = realPathOf("/proc/self/exe");
   return modulePath;
 }
 
@@ -103,7 +98,8 @@ bool findFile(const std::string& path, uint32_t lastWrite[2]) {
 std::vector<std::string> listDirectory(const std::string& directory,
                                        const std::string& extension) {
   std::vector<std::string> names;
-  const std::string pattern = "*" + std::string(extension.empty() || extension[0] != '.' ? "." : "") + extension;
+  const std::string dot = extension.empty() || extension[0] != '.' ? "." : "";
+  const std::string pattern = "*" + dot + extension;
   DIR* dir = opendir(directory.c_str());
   if (dir == nullptr) return names;
   while (const dirent* entry = readdir(dir)) {

@@ -1,9 +1,7 @@
 // The system-bound path operations on Windows.
 #include <windows.h>
 #include <shlobj.h>
-#include <shlwapi.h>
 
-#include <cwchar>
 #include <vector>
 
 #include "platform/paths.h"

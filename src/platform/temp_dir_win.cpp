@@ -1,0 +1,157 @@
+// The system-bound temporary directory operations on Windows.
+#include <windows.h>
+
+#include <direct.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <vector>
+
+#include "core/error_report.h"
+#include "platform/diagnostic_log.h"
+#include "platform/paths.h"
+#include "platform/temp_dir.h"
+
+namespace {
+constexpr DWORD kPathBuffer = 8192;
+
+const TempRootSources* testSources = nullptr;
+
+uint32_t systemTempPath(std::string& out) {
+  std::vector<char> buffer(kPathBuffer);
+  const DWORD n = GetTempPathA(kPathBuffer, buffer.data());
+  // A result that does not fit leaves the buffer's contents undefined: treat it as empty.
+  out = (n > 0 && n < kPathBuffer) ? std::string(buffer.data(), n) : std::string();
+  return n;
+}
+
+std::string systemWindowsDirectory() {
+  std::vector<char> buffer(kPathBuffer);
+  const UINT n = GetWindowsDirectoryA(buffer.data(), kPathBuffer);
+  return (n > 0 && n < kPathBuffer) ? std::string(buffer.data(), n) : std::string();
+}
+
+std::string environmentValue(const char* name) {
+  std::vector<char> buffer(kPathBuffer);
+  const DWORD n = GetEnvironmentVariableA(name, buffer.data(), kPathBuffer);
+  return (n > 0 && n < kPathBuffer) ? std::string(buffer.data(), n) : std::string();
+}
+
+// The long form of `path`, or false when the resolver cannot give it.
+bool longFormOf(const std::string& path, std::string& out) {
+  std::vector<char> buffer(kPathBuffer);
+  const uint32_t n = longPathResolver(path.c_str(), buffer.data(), kPathBuffer);
+  if (n == 0 || n >= kPathBuffer) return false;
+  out.assign(buffer.data(), n);
+  return true;
+}
+
+// A FindFirstFileA search, closed when it goes out of scope.
+class FindHandle {
+ public:
+  FindHandle(const std::string& pattern, WIN32_FIND_DATAA& data)
+      : handle_(FindFirstFileA(pattern.c_str(), &data)) {}
+  ~FindHandle() {
+    if (valid()) FindClose(handle_);
+  }
+  FindHandle(const FindHandle&) = delete;
+  FindHandle& operator=(const FindHandle&) = delete;
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+}  // namespace
+
+void setTempRootSourcesForTesting(const TempRootSources* sources) { testSources = sources; }
+
+std::string getTempPath() {
+  std::string path;
+  uint32_t result;
+  if (testSources && testSources->tempPath) {
+    result = testSources->tempPath(path);
+  } else {
+    result = systemTempPath(path);
+  }
+  logMessage("GetTempPath returned %d (last error %d)", static_cast<int>(result),
+             static_cast<int>(GetLastError()));
+
+  if (path.empty()) {
+    path = homeTempRoot(environmentValue("HOMEDRIVE"), environmentValue("HOMEPATH"));
+    logMessage("No temp dir defined. Using home %s", path.c_str());
+  } else if (result > 0) {
+    logMessage("make dir returned %d", _mkdir(path.c_str()));
+  }
+
+  std::string longForm;
+  const bool haveLongForm = longFormOf(path, longForm);
+  if (!tempRootNeedsReplacement(path, haveLongForm ? &longForm : nullptr)) return path;
+
+  const std::string windowsDir = (testSources && testSources->windowsDirectory)
+                                     ? testSources->windowsDirectory()
+                                     : systemWindowsDirectory();
+  const std::string replacement = chooseReplacementTempRoot(
+      windowsDir, [](const std::string& dir) { return isWritableDir(dir); },
+      [](const std::string& dir) { _mkdir(dir.c_str()); });
+  if (replacement.empty()) fatalConfigError(CFG_MSG_POWERUSER_REQUIRED);
+  return replacement;
+}
+
+bool isWritableDir(const std::string& directory) {
+  const std::string probe = writableProbePath(directory);
+  _rmdir(probe.c_str());
+  if (_mkdir(probe.c_str()) != 0) return false;
+  const bool exists = fileExists(probe);
+  _rmdir(probe.c_str());
+  return exists;
+}
+
+std::string makeTempFileName() {
+  const std::string root = getTempPath();
+  logMessage("tempPath is %s", root.c_str());
+  // GetTempFileNameA writes at most MAX_PATH bytes.
+  std::vector<char> buffer(kPathBuffer);
+  std::string name;
+  if (GetTempFileNameA(root.c_str(), "qlz", 0, buffer.data()) != 0) {
+    name = buffer.data();
+  } else {
+    logMessage("GetTempFileName failed (last error %d)", static_cast<int>(GetLastError()));
+    srand(static_cast<unsigned>(time(nullptr)));
+    name = fallbackTempFileName(root, rand());
+  }
+  logMessage("tempFile is %s", name.c_str());
+  return name;
+}
+
+std::string makeProcessFileName(uint32_t number) {
+  return processFileName(getTempPath(), number);
+}
+
+void createLauncherTempDir() {
+  launcherTempDir = launcherTempDirFor(makeTempFileName());
+  logMessage("Temp dir: %s", launcherTempDir.c_str());
+  if (!CreateDirectoryA(launcherTempDir.c_str(), nullptr)) {
+    fatalConfigError(CFG_MSG_INTERNAL_ERROR, "7");
+  }
+}
+
+void emptyDirectory(const std::string& directory) {
+  if (!mayEmptyDirectory(directory)) return;
+  logMessage("emptying %s", directory.c_str());
+  WIN32_FIND_DATAA entry;
+  FindHandle search(joinPath(directory, "*.*"), entry);
+  if (!search.valid()) return;
+  do {
+    const std::string name = entry.cFileName;
+    if (name == "." || name == "..") continue;
+    const std::string path = joinPath(directory, name);
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      logMessage("attempting to remove %s", path.c_str());
+      RemoveDirectoryA(path.c_str());
+    } else {
+      logMessage("attempting to delete %s", path.c_str());
+      DeleteFileA(path.c_str());
+    }
+  } while (FindNextFileA(search.get(), &entry));
+}
