@@ -11,10 +11,12 @@ class MediaFile {
   MediaFile() = default;
   MediaFile(const MediaFile&) = delete;
   MediaFile& operator=(const MediaFile&) = delete;
+  // Closes the handle.
   ~MediaFile();
 
-  // The byte source over the open file.
+  // The byte source over the open file; its size is the file size at opening.
   ByteSource& source() { return source_; }
+  // The system handle: a HANDLE on Windows, the descriptor plus one elsewhere.
   void* handle() const { return handle_; }
 
  private:
@@ -25,11 +27,12 @@ class MediaFile {
 
 // Opens `path` for reading (shared read and write). On failure logs the error line
 // "Could not open %s" and ends the process with the "Error opening media file..." message.
-// A file of 2 GiB or more is refused with "Internal Error: size".
+// A file of 2 GiB or more is refused with "Internal Error: media file size".
 std::unique_ptr<MediaFile> openMediaFileAt(const char* path);
 // openMediaFileAt(getModulePath()).
 std::unique_ptr<MediaFile> openMediaFile();
 
 // Reads the configuration from the launcher's own file into configTable(), remembers
-// configEndPosition and applies the error output mode of CFG_EXECUTABLE_TYPE.
+// configEndPosition, closes the file and applies the error output mode of
+// CFG_EXECUTABLE_TYPE (message boxes only for 1 and 5, standard error otherwise).
 void loadConfiguration();

@@ -29,7 +29,8 @@ struct ByteSource {
   int64_t size = 0;  // bytes in the whole file
 };
 
-// A ByteSource over bytes in memory (tests, tools). The vector must outlive the source.
+// A ByteSource over bytes in memory (tests, tools). The bytes and this object must outlive
+// the returned source; seeking past the end is allowed and reads nothing there.
 struct MemorySource {
   const uint8_t* data = nullptr;
   int64_t length = 0;
@@ -40,18 +41,23 @@ struct MemorySource {
 int64_t readLong(ByteSource& in);
 int32_t readInt(ByteSource& in);
 int32_t readShort(ByteSource& in);  // signed 16-bit widened with its sign
-// Length-prefixed (readInt, bytes) values. A length that cannot fit in the rest of the file
-// is fatal before anything is allocated.
+// Length-prefixed (readInt byte length, then the bytes) values. A negative length, or one
+// that cannot fit in the rest of the file, is fatal ("Internal Error: readString" /
+// "readWString") before anything is allocated.
 std::string readString(ByteSource& in);
+// UTF-16LE; length / 2 code units. An odd length's last byte is read and dropped.
 std::u16string readWString(ByteSource& in);
 
 // Finds the payload start from the PE section table (without checking MZ/PE signatures),
-// logs the four header lines and leaves the source positioned at the payload.
-// Returns the absolute payload offset.
+// logs the four header lines and leaves the source positioned at the payload: right after
+// the raw data of the last section-table entry. Returns the absolute payload offset. A
+// header field that points before the file start is fatal like a short read there.
 int64_t seekPayloadStart(ByteSource& in);
 
 // Reads header and configuration records from a source positioned anywhere (it seeks to
-// the payload itself) into `table`. Returns configEndPosition. Fatal on any format error.
+// the payload itself) into `table`; a later record replaces an earlier one with the same id.
+// Returns configEndPosition. Fatal on any format error, including a record count whose
+// records (8 bytes at least each) cannot fit in the rest of the file ("readInt").
 int64_t readConfiguration(ByteSource& in, ConfigTable& table);
 
 // Absolute offset right after the configuration records (set by loadConfiguration).
