@@ -9,6 +9,7 @@
 #include "core/error_report.h"
 #include "core/messages.h"
 #include "core/startup.h"
+#include "core/work_sequence.h"
 #include "media/media_file.h"
 #include "platform/diagnostic_log.h"
 #include "platform/paths.h"
@@ -102,6 +103,8 @@ int runLauncher(void* instance, const char* commandLine) {
   }
 
   logMessage("Init done");
-  logMessage("Work sequence not available in this build");
+  if (quietMode && !splashRequested) logMessage("Quiet installer.");
+  // The progress dialog does not exist yet: every path runs the work on this thread.
+  runWork(nullptr);
   return 0;
 }

@@ -1,0 +1,17 @@
+// The install-started markers in HKEY_CURRENT_USER "SOFTWARE\northgale\quoll\": the global
+// "InstallStarted" (1 while a start is under way) and the per-process "InstallStarted_<pid>"
+// (1 set by the launcher, 2 when the Java side reports its window is up). A missing value
+// reads as 0; registry failures are ignored.
+#pragma once
+
+#include <string>
+
+// The per-process value name, "InstallStarted_<pid>".
+std::string perProcessMarkerName(unsigned long processId);
+// set: create the key and write REG_DWORD 1 under `name`; not set: delete the value.
+void writeInstallFlag(bool set, const std::string& name);
+// Does nothing on a language restart; otherwise writes the per-process marker (when
+// perProcess) and then the global one (when global).
+void setInstallStarted(bool set, bool perProcess, bool global);
+// The per-process marker's value (perProcess) or the global one's; 0 when missing.
+unsigned long readInstallStarted(bool perProcess);
