@@ -16,12 +16,7 @@
 #include "platform/temp_dir.h"
 #include "platform/text.h"
 
-// The single-instance check names its semaphore; until that module is part of the build the
-// name is simply absent, as when the check did not run.
-#if __has_include("coord/single_instance.h")
 #include "coord/single_instance.h"
-#define LAUNCHER_HAS_SEMAPHORE_NAME 1
-#endif
 
 const char kInstallerLauncherClass[] = "com/vantrel/runtime/launcher/WinLauncher";
 const char kApplicationLauncherClass[] = "com/quoll/runtime/WinLauncher";
@@ -128,10 +123,8 @@ std::string firstRunMarker() {
 
 LauncherPropertyInputs gatherLauncherPropertyInputs() {
   LauncherPropertyInputs in;
-#ifdef LAUNCHER_HAS_SEMAPHORE_NAME
   in.hasSemaphoreName = !semaphoreName.empty();
   in.semaphoreName = semaphoreName;
-#endif
   in.manualJre = manualJreSelection;
   in.installer = isInstallerKind();
   in.modulePath = getModulePath();
