@@ -15,6 +15,7 @@ packages=(
   wine wine64
   xvfb xdotool imagemagick x11-utils
   default-jdk-headless
+  osslsigncode openssl icoutils
 )
 
 sudo_() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

@@ -72,8 +72,9 @@ inline uint32_t get32(const std::string& b, size_t at) {
 inline uint64_t get64(const std::string& b, size_t at) { return get32(b, at) | uint64_t(get32(b, at + 4)) << 32; }
 
 // How the hand-made stub is laid out: MZ header with e_lfanew 0x80, PE signature, COFF
-// header with two sections, an optional header of `optionalSize` bytes, two section headers,
-// and the sections' raw data (0x200 bytes of 0x11 at 0x400, 0x200 bytes of 0x22 at 0x600).
+// header with two sections, an optional header of `optionalSize` bytes (alignments 0x1000
+// and 0x200, headers 0x400 bytes, no data directories in use), two section headers, and the
+// sections' raw data (0x200 bytes of 0x11 at 0x400, 0x200 bytes of 0x22 at 0x600).
 struct StubShape {
   uint16_t optionalSize = 0xE0;
   uint32_t symbolTable = 0;      // PointerToSymbolTable
@@ -94,6 +95,9 @@ inline std::string makeStub(const StubShape& shape = StubShape()) {
   put16(b, 0x94, shape.optionalSize);
   put16(b, 0x96, 0x0102);
   put16(b, 0x98, 0x10B);                // PE32
+  put32(b, 0x98 + 32, 0x1000);          // SectionAlignment
+  put32(b, 0x98 + 36, 0x200);           // FileAlignment
+  put32(b, 0x98 + 60, 0x400);           // SizeOfHeaders
   put32(b, 0x98 + 92, 16);              // NumberOfRvaAndSizes
   size_t table = 0x98 + shape.optionalSize;
   uint32_t offsets[2] = {0x400, 0x600};

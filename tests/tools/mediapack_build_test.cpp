@@ -157,6 +157,43 @@ TEST_F(Build, NarrowTextIsWrittenInTheCodePage) {
   EXPECT_EQ(m.narrow[2003], cp({'d', 'o', 'n', 'n', 0xE9, 'e', 's', '.', 't', 'x', 't'}));
 }
 
+TEST_F(Build, WideTextIsUtf16WhateverTheCodePage) {
+  struct Row { const char* json; int32_t id; std::u16string wide; } rows[] = {
+      {R"({"messages": {"caption": "😀 Setup"}})", 20013, u"😀 Setup"},
+      {R"({"codePage": 1251, "messages": {"caption": "Ω € 日本"}})", 20013, u"Ω € 日本"},
+      {R"({"codePage": 932, "wideRecords": {"20099": "Привет 😀"}})", 20099, u"Привет 😀"},
+      {R"({"codePage": 65001, "messages": {"preparing": "Préparation…"}})", 20007, u"Préparation…"},
+  };
+  for (const Row& row : rows) {
+    Outcome r = build(row.json);
+    ASSERT_EQ(r.code, 0) << row.json << ": " << r.err;
+    Media m = built();
+    EXPECT_EQ(fromUtf16le(m.wide[row.id]), row.wide) << row.json;
+    EXPECT_EQ(m.wide[row.id].size(), 2 * row.wide.size()) << row.json << ": two bytes per UTF-16 unit, no terminator";
+  }
+  // The limit counts UTF-16 units: a character outside the BMP takes two.
+  std::string emoji;
+  for (int i = 0; i < 4095; ++i) emoji += "😀";
+  ASSERT_EQ(build(R"({"messages": {"caption": ")" + emoji + R"(x"}})").code, 0);
+  EXPECT_EQ(built().wide[20013].size(), 2u * 8191);
+  std::string narrow;
+  for (int i = 0; i < 2731; ++i) narrow += "日";
+  const struct { std::string json; const char* expect; } refusals[] = {
+      {R"({"messages": {"caption": ")" + emoji + R"(😀"}})",
+       "\"messages.caption\" (CFG_WMSG_CAPTION): the text is 8192 UTF-16 units long; the launcher reads at most 8191"},
+      {R"({"codePage": 65001, "mainClass": ")" + narrow + "\"}", "\"mainClass\" (CFG_MAIN_CLASS): the text is 8193 bytes long"},
+      {R"({"wideRecords": {"20099": "a\u0000b"}})", "\"wideRecords.20099\": the text contains a NUL character"},
+      {R"({"messages": {"caption": "\ud800"}})", "not valid JSON"},
+      {R"({"messages": {"errorCaption": "😀"}})",
+       "\"messages.errorCaption\" (CFG_MSG_ERROR_CAPTION): the text cannot be written in code page 1252 (character U+1F600 at byte 0)"},
+  };
+  for (const auto& row : refusals) {
+    Outcome r = build(row.json);
+    EXPECT_EQ(r.code, 2) << row.expect;
+    EXPECT_NE(r.err.find(row.expect), std::string::npos) << row.expect << "\n  got: " << r.err;
+  }
+}
+
 TEST_F(Build, StubChoiceAndLayout) {
   // --stub wins over the description's "stub", which resolves against the description.
   StubShape wide;

@@ -1,5 +1,6 @@
 // Small owning wrappers over C streams for the builder: random-access reads with the file
-// size known up front, and writes whose every failure is reported.
+// size known up front, and writes whose every failure is reported. Paths are UTF-8 on
+// every platform (on Windows they are converted to UTF-16 at the system call).
 #pragma once
 
 #include <cstdint>
@@ -39,7 +40,7 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
   ~OutputFile();
 
-  // Takes ownership of an open descriptor (from mkstemp).
+  // Takes ownership of an open descriptor (from PendingOutput).
   bool adopt(int fd);
   bool write(const void* bytes, size_t count);
   bool seek(int64_t offset);
@@ -50,6 +51,33 @@ class OutputFile {
   std::FILE* file_ = nullptr;
   bool failed_ = false;
 };
+
+// The output file written beside its target under a temporary name and renamed onto the
+// target only when complete, so that a failed build never leaves a partial file; removed
+// when destroyed uncommitted. Failures leave errno set for the message.
+class PendingOutput {
+ public:
+  explicit PendingOutput(std::string target) : target_(std::move(target)) {}
+  PendingOutput(const PendingOutput&) = delete;
+  PendingOutput& operator=(const PendingOutput&) = delete;
+  ~PendingOutput();
+
+  // Creates the temporary file (executable like the stub where that means something).
+  bool create(OutputFile& out);
+  // Renames it onto the target, replacing an existing file.
+  bool commit();
+
+ private:
+  std::string target_;
+  std::string path_;
+  bool created_ = false;
+  bool kept_ = false;
+};
+
+// Path text of this system: "/" separates on Linux, "/" and "\\" on Windows, where a drive
+// ("C:") or a leading separator makes a path absolute.
+bool isPathSeparator(char c);
+bool isAbsolutePath(const std::string& path);
 
 // Little-endian readers over a byte pointer (the caller has checked the bounds).
 inline uint16_t loadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }

@@ -1,14 +1,7 @@
 #include "code_page.h"
 
-#include <iconv.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <vector>
 
-namespace {
-
-// Decodes the UTF-8 character at `offset` for a readable refusal ("character U+00E9").
 std::string describeUtf8At(const std::string& text, size_t offset) {
   if (offset >= text.size()) return "incomplete text at the end";
   auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
@@ -25,99 +18,9 @@ std::string describeUtf8At(const std::string& text, size_t offset) {
   return buf;
 }
 
-}  // namespace
-
-std::string codePageCharset(int codePage) {
-  std::string name;
+bool isUnicodeOnlyCodePage(int codePage) {
   switch (codePage) {
-    case 65001: name = "UTF-8"; break;
-    case 20127: name = "ASCII"; break;
-    case 20866: name = "KOI8-R"; break;
-    case 21866: name = "KOI8-U"; break;
-    case 28605: name = "ISO-8859-15"; break;
-    case 1200: case 1201: case 12000: case 12001: case 65000: return "";  // not narrow code pages
-    default:
-      if (codePage >= 28591 && codePage <= 28599) {
-        name = "ISO-8859-" + std::to_string(codePage - 28590);
-      } else if (codePage > 0 && codePage < 65536) {
-        name = "CP" + std::to_string(codePage);
-      } else {
-        return "";
-      }
+    case 1200: case 1201: case 12000: case 12001: case 65000: return true;
+    default: return false;
   }
-  iconv_t probe = iconv_open(name.c_str(), "UTF-8");
-  if (probe == reinterpret_cast<iconv_t>(-1)) return "";
-  iconv_close(probe);
-  return name;
 }
-
-Conversion convertText(const std::string& input, const char* from, const char* to) {
-  Conversion result;
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) {
-    result.detail = std::string("no conversion from ") + from + " to " + to;
-    return result;
-  }
-  std::vector<char> in(input.begin(), input.end());
-  char* inPtr = in.data();
-  size_t inLeft = in.size();
-  std::vector<char> chunk(4096);
-  bool ok = true;
-  while (inLeft > 0) {
-    char* outPtr = chunk.data();
-    size_t outLeft = chunk.size();
-    size_t rc = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-    result.output.append(chunk.data(), chunk.size() - outLeft);
-    if (rc == static_cast<size_t>(-1) && errno != E2BIG) {
-      ok = false;
-      break;
-    }
-  }
-  if (ok) {  // flush shift state (stateful encodings)
-    char* outPtr = chunk.data();
-    size_t outLeft = chunk.size();
-    if (iconv(cd, nullptr, nullptr, &outPtr, &outLeft) == static_cast<size_t>(-1)) ok = false;
-    result.output.append(chunk.data(), chunk.size() - outLeft);
-  }
-  iconv_close(cd);
-  result.ok = ok;
-  if (!ok) {
-    result.badOffset = static_cast<size_t>(inPtr - in.data());
-    if (std::string(from) == "UTF-8") {
-      result.detail = describeUtf8At(input, result.badOffset);
-    } else if (result.badOffset < input.size()) {
-      char buf[64];
-      std::snprintf(buf, sizeof buf, "byte 0x%02X at offset %zu",
-                    static_cast<unsigned char>(input[result.badOffset]), result.badOffset);
-      result.detail = buf;
-    } else {
-      result.detail = "incomplete text at the end";
-    }
-    result.output.clear();
-  }
-  return result;
-}
-
-Conversion utf8ToCodePage(const std::string& utf8, int codePage) {
-  std::string charset = codePageCharset(codePage);
-  if (charset.empty()) {
-    Conversion c;
-    c.detail = "code page " + std::to_string(codePage) + " is not known";
-    return c;
-  }
-  return convertText(utf8, "UTF-8", charset.c_str());
-}
-
-Conversion utf8ToUtf16le(const std::string& utf8) { return convertText(utf8, "UTF-8", "UTF-16LE"); }
-
-Conversion codePageToUtf8(const std::string& bytes, int codePage) {
-  std::string charset = codePageCharset(codePage);
-  if (charset.empty()) {
-    Conversion c;
-    c.detail = "code page " + std::to_string(codePage) + " is not known";
-    return c;
-  }
-  return convertText(bytes, charset.c_str(), "UTF-8");
-}
-
-Conversion utf16leToUtf8(const std::string& bytes) { return convertText(bytes, "UTF-16LE", "UTF-8"); }

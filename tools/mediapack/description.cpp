@@ -1,8 +1,5 @@
 #include "description.h"
 
-#include <locale.h>
-#include <wctype.h>
-
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -28,6 +25,11 @@ const std::vector<FixedKey>& fixedDescriptionKeys() {
       {"codePage", "integer", "Windows code page of the narrow records (default 1252); text it cannot hold is refused"},
       {"checksum", "boolean", "false: no integrity data (default true: CRC-32 of the payload)"},
       {"stub", "string", "launcher executable to append the payload to (the --stub option wins)"},
+      {"icon", "string",
+       "path of an .ico file whose images replace the launcher's icon (group 1001): the media file's icon in "
+       "Explorer, on its dialogs and in the taskbar"},
+      {"versionInfo", "object",
+       "version information of the media file (Properties > Details in Explorer); keys below, under Version information"},
   };
   return keys;
 }
@@ -116,19 +118,26 @@ bool parseInt32(const std::string& text, int32_t& value) {
 }
 
 std::string joinPath(const std::string& base, const std::string& path) {
-  if (path.empty() || path[0] == '/' || base.empty() || base == ".") return path;
-  return base.back() == '/' ? base + path : base + "/" + path;
+  if (path.empty() || isAbsolutePath(path) || base.empty() || base == ".") return path;
+  return isPathSeparator(base.back()) ? base + path : base + "/" + path;
+}
+
+size_t lastSeparator(const std::string& path) {
+  for (size_t i = path.size(); i > 0; --i) {
+    if (isPathSeparator(path[i - 1])) return i - 1;
+  }
+  return std::string::npos;
 }
 
 std::string baseName(const std::string& path) {
-  size_t slash = path.find_last_of('/');
+  size_t slash = lastSeparator(path);
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 std::string directoryOf(const std::string& path) {
-  size_t slash = path.find_last_of('/');
+  size_t slash = lastSeparator(path);
   if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
+  return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
 }
 
 // UTF-8 (already valid: it came through the JSON parser) to code points.
@@ -162,6 +171,8 @@ class DescriptionReader {
   Status readFiles(const Json& value);
   Status readRawRecords(const Json& value, bool wide);
   Status readUnextracted(const Json& value);
+  Status readIcon(const Json& value);
+  Status readVersionInfo(const Json& value);
   Status addText(int32_t id, const std::string& where, const Json& value, bool wide);
   Status encode(const std::string& where, const std::string& utf8, bool wide, size_t limit, std::string& out) const;
   Status checkReadable(const std::string& where, const std::string& path, int64_t& size) const;
@@ -200,6 +211,10 @@ Status DescriptionReader::read(const Json& root) {
     } else if (key == "checksum") {
       if (!value.is_boolean()) return fail("\"checksum\" must be true or false, not " + std::string(typeName(value)));
       plan_.checksum = value.get<bool>();
+    } else if (key == "icon") {
+      s = readIcon(value);
+    } else if (key == "versionInfo") {
+      s = readVersionInfo(value);
     } else if (key == "stub") {
       if (!value.is_string() || value.get<std::string>().empty()) {
         return fail("\"stub\" must be a non-empty path string");
@@ -376,6 +391,73 @@ Status DescriptionReader::readUnextracted(const Json& value) {
   return checkReadable("\"unextracted\"", plan_.unextracted, plan_.unextractedSize);
 }
 
+Status DescriptionReader::readIcon(const Json& value) {
+  if (!value.is_string() || value.get<std::string>().empty()) return fail("\"icon\" must be a non-empty path string");
+  plan_.icon = joinPath(baseDir_, value.get<std::string>());
+  std::string problem;
+  if (!readIconFile(plan_.icon, plan_.iconImages, problem)) return fail("\"icon\": " + plan_.icon + ": " + problem);
+  return Status::success();
+}
+
+Status DescriptionReader::readVersionInfo(const Json& value) {
+  if (!value.is_object()) return fail("\"versionInfo\" must be an object, not " + std::string(typeName(value)));
+  VersionInfo& info = plan_.versionInfo;
+  std::vector<std::string> keys;
+  for (const VersionKey& k : versionInfoKeys()) keys.push_back(k.key);
+  for (auto it = value.begin(); it != value.end(); ++it) {
+    if (std::find(keys.begin(), keys.end(), it.key()) == keys.end()) {
+      std::string near = closest(it.key(), keys);
+      return fail("unknown key " + inQuotes("versionInfo." + it.key()) +
+                  (near.empty() ? std::string() : " (did you mean " + inQuotes(near) + "?)"));
+    }
+  }
+  auto where = [](const std::string& key) { return inQuotes("versionInfo." + key); };
+  if (auto language = value.find("language"); language != value.end()) {
+    if (!language->is_number_integer() || language->get<int64_t>() < 0 || language->get<int64_t>() > 0xFFFF) {
+      return fail(where("language") + " must be a language id from 0 to 65535, such as 1033");
+    }
+    info.language = static_cast<uint16_t>(language->get<int64_t>());
+  }
+  auto version = [&](const char* key, uint16_t parts[4]) {
+    const Json& v = value[key];
+    if (!v.is_string()) return fail(where(key) + " must be a string such as \"1.2.3.4\", not " + typeName(v));
+    if (!parseVersionNumber(v.get<std::string>(), parts)) {
+      return fail(where(key) + ": \"" + v.get<std::string>() +
+                  "\" is not a version such as \"1.2.3.4\" (one to four numbers from 0 to 65535)");
+    }
+    return Status::success();
+  };
+  if (!value.contains("fileVersion")) return fail(where("fileVersion") + " is missing; a version resource needs it");
+  Status s = version("fileVersion", info.fileVersion);
+  if (!s.ok()) return s;
+  if (value.contains("productVersion")) {
+    s = version("productVersion", info.productVersion);
+    if (!s.ok()) return s;
+  } else {
+    std::copy(info.fileVersion, info.fileVersion + 4, info.productVersion);
+  }
+  for (const VersionKey& k : versionInfoKeys()) {
+    if (*k.resource == '\0') continue;
+    bool isProductVersion = std::string(k.key) == "productVersion";
+    const Json* v = value.contains(k.key) ? &value[k.key] : isProductVersion ? &value["fileVersion"] : nullptr;
+    if (!v) continue;
+    if (!v->is_string()) return fail(where(k.key) + " must be a string, not " + std::string(typeName(*v)));
+    std::string utf16;
+    s = encode(where(k.key), v->get<std::string>(), true, SIZE_MAX, utf16);
+    if (!s.ok()) return s;
+    std::u16string text;
+    for (size_t i = 0; i + 1 < utf16.size(); i += 2) {
+      text.push_back(static_cast<char16_t>(static_cast<uint8_t>(utf16[i]) | static_cast<uint8_t>(utf16[i + 1]) << 8));
+    }
+    info.strings.emplace_back(k.resource, std::move(text));
+  }
+  if (versionResource(info).empty()) {
+    return fail("\"versionInfo\": the texts are too long; a version resource holds at most 65535 bytes");
+  }
+  plan_.hasVersionInfo = true;
+  return Status::success();
+}
+
 Status DescriptionReader::readRawRecords(const Json& value, bool wide) {
   const char* group = wide ? "wideRecords" : "records";
   if (!value.is_object()) return fail(inQuotes(group) + " must be an object, not " + std::string(typeName(value)));
@@ -495,15 +577,8 @@ std::string includedNameProblem(const std::string& name) {
 }
 
 std::u32string foldFileName(const std::string& utf8Name) {
-  static locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
   std::u32string text = decodeUtf8(utf8Name);
-  for (char32_t& c : text) {
-    if (c < 0x80) {
-      c = static_cast<char32_t>(std::toupper(static_cast<int>(c)));
-    } else if (unicode) {
-      c = static_cast<char32_t>(towupper_l(static_cast<wint_t>(c), unicode));
-    }
-  }
+  for (char32_t& c : text) c = upperCaseOf(c);
   return text;
 }
 

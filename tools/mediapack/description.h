@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "icon_file.h"
 #include "status.h"
+#include "version_info.h"
 
 // A key of the description that is not a record key.
 struct FixedKey {
@@ -39,6 +41,10 @@ struct BuildPlan {
   bool checksum = true;
   int codePage = kDefaultCodePage;
   std::string stub;                       // resolved path, "" when the description names none
+  std::string icon;                       // resolved path of "icon", "" for none
+  std::vector<IconImage> iconImages;      // its images, checked
+  bool hasVersionInfo = false;
+  VersionInfo versionInfo;                // "versionInfo", when hasVersionInfo
 };
 
 // Reads and checks the description at `path`. Bad content, or a file it names that cannot be

@@ -10,7 +10,10 @@
 #include "media/config_table.h"
 #include "media/crc32.h"
 #include "media_writer.h"
+#include "pe_file.h"
 #include "pe_image.h"
+#include "resource_tree.h"
+#include "stub_resources.h"
 
 namespace {
 
@@ -74,6 +77,8 @@ class Inspector {
   std::string show(const std::string& bytes, bool wide) const;
   void checkCrc(int64_t payloadStart, int64_t checkedLength, uint32_t expected);
   void listFiles(Cursor& c, int64_t checkedEnd);
+  void showSignature(const PeLayout& layout);
+  void showResources(int64_t imageEnd);
 
   std::string path_;
   int codePage_;
@@ -82,6 +87,7 @@ class Inspector {
   InputFile file_;
   int problems_ = 0;
   ConfigTable table_;
+  int64_t certificateOffset_ = -1;  // where the signature begins, -1 when unsigned
 };
 
 std::string Inspector::show(const std::string& bytes, bool wide) const {
@@ -214,7 +220,13 @@ void Inspector::listFiles(Cursor& c, int64_t checkedEnd) {
     return;
   }
   out_ << "unextracted: " << checkedEnd - unextracted << " bytes at offset " << unextracted << "\n";
-  int64_t padding = file_.size() - checkedEnd;
+  if (certificateOffset_ >= 0 && certificateOffset_ < checkedEnd) {
+    problem("the certificate table at offset " + std::to_string(certificateOffset_) +
+            " lies inside the checked range, which ends at " + std::to_string(checkedEnd));
+    return;
+  }
+  int64_t dataEnd = certificateOffset_ >= 0 ? certificateOffset_ : file_.size();
+  int64_t padding = dataEnd - checkedEnd;
   int64_t nonzero = 0;
   std::vector<uint8_t> buffer(1 << 16);
   for (int64_t done = 0; done < padding;) {
@@ -223,9 +235,77 @@ void Inspector::listFiles(Cursor& c, int64_t checkedEnd) {
     for (size_t k = 0; k < want; ++k) nonzero += buffer[k] != 0;
     done += static_cast<int64_t>(want);
   }
-  out_ << "padding: " << padding << " bytes" << (nonzero ? " (" + std::to_string(nonzero) + " not zero)" : " (zeros)")
-       << "; file size " << file_.size() << (file_.size() % kMediaAlignment == 0 ? " is" : " is not")
-       << " a multiple of " << kMediaAlignment << "\n";
+  out_ << "padding: " << padding << " bytes" << (nonzero ? " (" + std::to_string(nonzero) + " not zero)" : " (zeros)");
+  if (certificateOffset_ >= 0) {
+    out_ << "; the signature follows at offset " << dataEnd << "\n";
+  } else {
+    out_ << "; file size " << file_.size() << (file_.size() % kMediaAlignment == 0 ? " is" : " is not") << " a multiple of "
+         << kMediaAlignment << "\n";
+  }
+}
+
+void Inspector::showSignature(const PeLayout& layout) {
+  uint32_t offset = 0, size = 0;
+  if (!readCertificateTable(file_, layout, offset, size)) return;
+  out_ << "signature: certificate table of " << size << " bytes at offset " << offset << "\n";
+  if (int64_t(offset) + size > file_.size()) {
+    problem("the certificate table (" + std::to_string(size) + " bytes at offset " + std::to_string(offset) +
+            ") runs past the end of the file");
+  } else if (int64_t(offset) < layout.payloadStart) {
+    problem("the certificate table at offset " + std::to_string(offset) + " lies inside the executable image");
+  } else {
+    certificateOffset_ = offset;
+  }
+}
+
+// One line each for the icon group and the version information, so that a built file can
+// be checked without Windows. Unreadable resources are reported here, not as a problem of
+// the payload.
+void Inspector::showResources(int64_t imageEnd) {
+  if (imageEnd > (int64_t(256) << 20)) return;
+  std::string image(static_cast<size_t>(imageEnd), '\0');
+  if (!file_.readAt(0, image.data(), image.size())) return;
+  PeFile pe;
+  ResourceTree tree;
+  std::string why;
+  if (!parsePeFile(std::move(image), pe, why) || !readResourceTree(pe, tree, why)) {
+    out_ << "resources: cannot be read: " << why << "\n";
+    return;
+  }
+  const ResourceEntry* group = tree.find(kResourceGroupIcon, kInstallerIconGroup);
+  if (!group || group->languages.empty()) {
+    out_ << "icon: no icon group " << kInstallerIconGroup << "\n";
+  } else {
+    const std::string& g = group->languages.front().bytes;
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(g.data());
+    size_t count = g.size() >= 6 ? loadU16(p + 4) : 0;
+    out_ << "icon: group " << kInstallerIconGroup << " with " << count << " images:";
+    for (size_t i = 0; i < count && 6 + 14 * (i + 1) <= g.size(); ++i) {
+      const uint8_t* e = p + 6 + 14 * i;
+      out_ << " " << (e[0] ? e[0] : 256) << "x" << (e[1] ? e[1] : 256) << "/" << loadU16(e + 6) << "-bit";
+    }
+    out_ << "\n";
+  }
+  std::vector<uint16_t> versions = tree.idsOf(kResourceVersion);
+  const ResourceEntry* version = versions.empty() ? nullptr : tree.find(kResourceVersion, versions.front());
+  if (!version || version->languages.empty()) {
+    out_ << "version: none\n";
+    return;
+  }
+  // VS_VERSIONINFO: the fixed part follows the 6-byte header and the key, 4-byte aligned.
+  const std::string& v = version->languages.front().bytes;
+  const uint8_t* p = reinterpret_cast<const uint8_t*>(v.data());
+  size_t fixed = 40;
+  if (v.size() < fixed + 52 || loadU32(p + fixed) != 0xFEEF04BDu) {
+    out_ << "version: present but without its fixed part\n";
+    return;
+  }
+  auto four = [&](size_t at) {
+    return std::to_string(loadU16(p + at + 2)) + "." + std::to_string(loadU16(p + at)) + "." +
+           std::to_string(loadU16(p + at + 6)) + "." + std::to_string(loadU16(p + at + 4));
+  };
+  out_ << "version: file " << four(fixed + 8) << ", product " << four(fixed + 16) << " (language "
+       << version->languages.front().language << ")\n";
 }
 
 int Inspector::run() {
@@ -245,6 +325,8 @@ int Inspector::run() {
   out_ << "last section: header at " << layout.lastSectionHeader << ", raw data " << layout.rawDataSize
        << " bytes at offset " << layout.rawDataOffset << "\n";
   out_ << "payload start: " << layout.payloadStart << "\n";
+  showResources(std::min<int64_t>(layout.payloadStart, file_.size()));
+  showSignature(layout);
   if (layout.payloadStart >= file_.size()) {
     problem("no payload: the image ends at " + std::to_string(layout.payloadStart) + " and the file has " +
             std::to_string(file_.size()) + " bytes");

@@ -4,6 +4,7 @@
 
 #include "description.h"
 #include "media/config_table.h"
+#include "version_info.h"
 
 namespace {
 
@@ -57,6 +58,9 @@ const char* const kRecordsNote =
 const char* const kMessagesNote =
     "Keys inside \"messages\". Text messages are written in the code page, wide ones as UTF-16. "
     "Every message the description does not give is written with the English default shown.";
+const char* const kVersionNote =
+    "Keys inside \"versionInfo\". The texts are stored as UTF-16 in one string table for the language "
+    "(code page 1200); the fixed part holds the two versions as numbers, the file type application.";
 const char* const kDerivedNote = "Written by mediapack itself; a description cannot set them.";
 
 }  // namespace
@@ -71,6 +75,7 @@ const char* exampleDescription() {
   "includedJrePacked": false,
   "files": ["lib/app.jar", {"source": "app.vmoptions", "name": "conf\\app.vmoptions"}, "jre.tar.gz"],
   "messages": {"caption": "Example Setup"},
+  "versionInfo": {"fileVersion": "1.0.0.0", "productName": "Example", "companyName": "Example Ltd."},
   "records": {"108": "raw text"}
 })";
 }
@@ -85,6 +90,11 @@ std::string keysReference(bool markdown) {
     o << "## Fixed keys\n\n| Key | Type | Meaning |\n|---|---|---|\n";
     for (const FixedKey& k : fixedDescriptionKeys()) {
       o << "| `" << k.key << "` | " << k.type << " | " << cell(k.meaning) << " |\n";
+    }
+    o << "\n## Version information\n\n" << kVersionNote << "\n\n| Key | Resource string | Meaning |\n|---|---|---|\n";
+    for (const VersionKey& k : versionInfoKeys()) {
+      o << "| `" << k.key << "` | " << (*k.resource ? "`" + std::string(k.resource) + "`" : std::string("-")) << " | "
+        << cell(k.meaning) << " |\n";
     }
     o << "\n## Records\n\n" << kRecordsNote << "\n\n| Key | Type | Id | Record | Meaning |\n|---|---|---|---|---|\n";
     for (const RecordInfo& r : records) {
@@ -110,6 +120,8 @@ std::string keysReference(bool markdown) {
 
   o << "Build description reference\n\n" << kIntro << "\n\nFixed keys:\n";
   for (const FixedKey& k : fixedDescriptionKeys()) o << "  " << k.key << " (" << k.type << "): " << k.meaning << "\n";
+  o << "\nVersion information (inside \"versionInfo\"):\n  " << kVersionNote << "\n";
+  for (const VersionKey& k : versionInfoKeys()) o << "  " << k.key << ": " << k.meaning << "\n";
   o << "\nRecords (top level):\n  " << kRecordsNote << "\n";
   for (const RecordInfo& r : records) {
     if (r.group != RecordGroup::Top) continue;

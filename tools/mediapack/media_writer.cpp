@@ -1,9 +1,6 @@
 #include "media_writer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -11,45 +8,33 @@
 
 #include "binary_file.h"
 #include "media/crc32.h"
+#include "pe_file.h"
 #include "pe_image.h"
+#include "stub_resources.h"
 
 namespace {
 
 constexpr size_t kCopyBuffer = 1 << 16;
+// An image held in memory for resource editing; launcher stubs are a few hundred KiB.
+constexpr int64_t kMaxEditedImage = int64_t(256) << 20;
 
-// The temporary file beside the output: removed unless the build completes.
-class PendingOutput {
- public:
-  explicit PendingOutput(const std::string& target) : path_(target + ".XXXXXX") {}
-  ~PendingOutput() {
-    if (created_ && !kept_) unlink(path_.c_str());
-  }
-  bool create(OutputFile& out) {
-    std::vector<char> name(path_.begin(), path_.end());
-    name.push_back('\0');
-    int fd = mkstemp(name.data());
-    if (fd < 0) return false;
-    path_ = name.data();
-    created_ = true;
-    mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0777 & ~mask);  // an executable, like the stub it came from
-    return out.adopt(fd);
-  }
-  bool commit(const std::string& target) {
-    if (rename(path_.c_str(), target.c_str()) != 0) return false;
-    kept_ = true;
-    return true;
-  }
+// Everything written to the media file passes here, so that the PE checksum can cover the
+// whole file when the stub asks for one.
+struct Output {
+  OutputFile& file;
+  bool sum = false;
+  PeChecksum checksum;
+  int64_t position = 0;
 
- private:
-  std::string path_;
-  bool created_ = false;
-  bool kept_ = false;
+  bool write(const void* bytes, size_t count) {
+    if (sum) checksum.add(static_cast<uint64_t>(position), bytes, count);
+    position += static_cast<int64_t>(count);
+    return file.write(bytes, count);
+  }
 };
 
 struct Writer {
-  OutputFile& out;
+  Output& out;
   uint32_t crc = crcInit();
   int64_t written = 0;  // bytes of the checksummed range so far
 
@@ -61,6 +46,23 @@ struct Writer {
 };
 
 std::string errnoText() { return std::strerror(errno); }
+
+// The stub's image, with its icon and version information replaced when the plan asks.
+Status readStubImage(const std::string& stubPath, int64_t imageEnd, std::string& image) {
+  if (imageEnd > kMaxEditedImage) {
+    return Status::failure(kExitBadInput, "stub " + stubPath + ": its image of " + std::to_string(imageEnd) +
+                                              " bytes is too large to edit its resources");
+  }
+  InputFile stub;
+  std::string error;
+  if (!stub.open(stubPath, error)) return Status::failure(kExitFailure, "cannot read " + stubPath + ": " + error);
+  image.assign(static_cast<size_t>(imageEnd), '\0');
+  if (!stub.readAt(0, image.data(), image.size())) return Status::failure(kExitFailure, "cannot read " + stubPath);
+  return Status::success();
+}
+
+// Offset of the image's CheckSum field, or -1 when its optional header is too short.
+int64_t checksumOffset(const PeLayout& layout) { return layout.optionalSize >= 68 ? layout.peHeader + 24 + 64 : -1; }
 
 // Copies exactly `expected` bytes of `path` into the checksummed range, XOR-ing each with
 // the mask when `scramble` is set.
@@ -108,10 +110,26 @@ Status writeMediaFile(const BuildPlan& plan, const std::string& stubPath, const 
   Status s = examineStub(stubPath, layout);
   if (!s.ok()) return s;
 
+  // Icon and version information: the image is rebuilt in memory; otherwise it is copied.
+  bool edit = !plan.iconImages.empty() || plan.hasVersionInfo;
+  std::string image;
+  int64_t payloadStart = layout.payloadStart;
+  if (edit) {
+    s = readStubImage(stubPath, layout.payloadStart, image);
+    if (!s.ok()) return s;
+    ResourceChanges changes;
+    changes.icon = plan.iconImages;
+    changes.setVersion = plan.hasVersionInfo;
+    changes.version = plan.versionInfo;
+    s = editStubResources(image, changes, stubPath);
+    if (!s.ok()) return s;
+    payloadStart = static_cast<int64_t>(image.size());
+  }
+
   const std::string config = configurationSection(plan);
   int64_t checked = static_cast<int64_t>(config.size()) + plan.unextractedSize;
   for (const IncludedFile& f : plan.files) checked += 8 + f.size;
-  int64_t end = layout.payloadStart + kMediaHeaderSize + checked;
+  int64_t end = payloadStart + kMediaHeaderSize + checked;
   int64_t total = (end + kMediaAlignment - 1) / kMediaAlignment * kMediaAlignment;
   if (total >= kMediaSizeLimit) {
     return Status::failure(kExitBadInput, "the media file would be " + std::to_string(total) +
@@ -119,20 +137,50 @@ Status writeMediaFile(const BuildPlan& plan, const std::string& stubPath, const 
   }
 
   PendingOutput pending(outPath);
-  OutputFile out;
-  if (!pending.create(out)) return Status::failure(kExitFailure, "cannot create " + outPath + ": " + errnoText());
+  OutputFile file;
+  if (!pending.create(file)) return Status::failure(kExitFailure, "cannot create " + outPath + ": " + errnoText());
   auto writeFailed = [&] { return Status::failure(kExitFailure, "cannot write " + outPath + ": " + errnoText()); };
 
-  // The image part of the stub, unchanged.
-  {
+  // A stub that carries a checksum gets one that is right for the whole media file (Windows
+  // checks it only for drivers and system DLLs, but a wrong one looks like damage); a stub
+  // without one (0) keeps none.
+  Output out{file, false, PeChecksum(), 0};
+  int64_t checksumAt = checksumOffset(layout);
+  uint8_t storedChecksum[4] = {0, 0, 0, 0};
+  if (checksumAt >= 0) {
+    if (edit) {
+      std::memcpy(storedChecksum, image.data() + checksumAt, 4);
+    } else {
+      InputFile stub;
+      std::string error;
+      if (!stub.open(stubPath, error) || !stub.readAt(checksumAt, storedChecksum, 4)) {
+        return Status::failure(kExitFailure, "cannot read " + stubPath);
+      }
+    }
+    out.sum = loadU32(storedChecksum) != 0;
+  }
+  auto imagePiece = [&](int64_t at, std::vector<uint8_t>& bytes) {
+    // The checksum field counts as zero and is written as zero; the value follows at the end.
+    for (int k = 0; k < 4 && checksumAt >= 0; ++k) {
+      int64_t i = checksumAt + k - at;
+      if (out.sum && i >= 0 && i < static_cast<int64_t>(bytes.size())) bytes[static_cast<size_t>(i)] = 0;
+    }
+    return out.write(bytes.data(), bytes.size());
+  };
+
+  if (edit) {
+    std::vector<uint8_t> bytes(image.begin(), image.end());
+    if (!imagePiece(0, bytes)) return writeFailed();
+  } else {
     InputFile stub;
     std::string error;
     if (!stub.open(stubPath, error)) return Status::failure(kExitFailure, "cannot read " + stubPath + ": " + error);
-    std::vector<uint8_t> buffer(kCopyBuffer);
-    for (int64_t done = 0; done < layout.payloadStart;) {
-      size_t want = static_cast<size_t>(std::min<int64_t>(layout.payloadStart - done, kCopyBuffer));
+    std::vector<uint8_t> buffer;
+    for (int64_t done = 0; done < payloadStart;) {
+      size_t want = static_cast<size_t>(std::min<int64_t>(payloadStart - done, kCopyBuffer));
+      buffer.resize(want);
       if (stub.read(buffer.data(), want) != want) return Status::failure(kExitFailure, "cannot read " + stubPath);
-      if (!out.write(buffer.data(), want)) return writeFailed();
+      if (!imagePiece(done, buffer)) return writeFailed();
       done += static_cast<int64_t>(want);
     }
   }
@@ -161,16 +209,22 @@ Status writeMediaFile(const BuildPlan& plan, const std::string& stubPath, const 
   appendU32(header, plan.checksum ? 1 : 0);
   appendU32(header, plan.checksum ? crcFinish(w.crc) : 0);
   appendU64(header, plan.checksum ? static_cast<uint64_t>(w.written) : 0);
-  if (!out.seek(layout.payloadStart) || !out.write(header.data(), header.size())) return writeFailed();
-  if (!out.close()) return writeFailed();
-  if (!pending.commit(outPath)) return Status::failure(kExitFailure, "cannot create " + outPath + ": " + errnoText());
+  if (!file.seek(payloadStart) || !file.write(header.data(), header.size())) return writeFailed();
+  if (out.sum) {
+    out.checksum.add(static_cast<uint64_t>(payloadStart), header.data(), header.size());
+    std::string value;
+    appendU32(value, out.checksum.finish(static_cast<uint64_t>(total)));
+    if (!file.seek(checksumAt) || !file.write(value.data(), value.size())) return writeFailed();
+  }
+  if (!file.close()) return writeFailed();
+  if (!pending.commit()) return Status::failure(kExitFailure, "cannot create " + outPath + ": " + errnoText());
   return Status::success();
 }
 
 std::string defaultStubPath(const std::string& selfPath) {
-  std::filesystem::path dir = std::filesystem::path(selfPath).parent_path();
+  std::filesystem::path dir = std::filesystem::u8path(selfPath).parent_path();
   if (dir.empty()) dir = ".";
-  return (dir / ".." / "win32" / "launcher.exe").lexically_normal().string();
+  return (dir / ".." / "win32" / "launcher.exe").lexically_normal().u8string();
 }
 
 Status buildMediaFile(const std::string& descriptionPath, const std::string& outPath, const std::string& stubOverride,

@@ -1,6 +1,7 @@
-// Writes a media file: the stub's executable image, then the payload (header, configuration
-// records, scrambled included files, the unextracted block), then zeros up to a multiple of
-// 512 bytes. Files are streamed; nothing large is held in memory.
+// Writes a media file: the stub's executable image (with the plan's icon and version
+// information put into its resources), then the payload (header, configuration records,
+// scrambled included files, the unextracted block), then zeros up to a multiple of 512
+// bytes. Files are streamed; only an image being edited is held in memory.
 #pragma once
 
 #include <cstdint>
@@ -20,8 +21,10 @@ constexpr int64_t kMediaSizeLimit = int64_t(1) << 31;  // the launcher holds pos
 std::string configurationSection(const BuildPlan& plan);
 
 // Writes `outPath` from `plan` behind the stub at `stubPath`. The file appears only when
-// complete (written beside it, then renamed). Exit code 2 for a stub that cannot take a
-// payload or a result of 2 GiB or more; 1 when reading an input or writing fails.
+// complete (written beside it, then renamed). A stub with a nonzero PE checksum gets one
+// computed over the whole media file; zero stays zero. Exit code 2 for a stub that cannot
+// take a payload (or the plan's resources) or a result of 2 GiB or more; 1 when reading an
+// input or writing fails.
 Status writeMediaFile(const BuildPlan& plan, const std::string& stubPath, const std::string& outPath);
 
 // The stub used when neither --stub nor the description names one: launcher.exe in the

@@ -55,6 +55,17 @@ bool locatePayload(InputFile& file, PeLayout& layout, std::string& problem) {
   return true;
 }
 
+bool readCertificateTable(InputFile& file, const PeLayout& layout, uint32_t& offset, uint32_t& size) {
+  uint16_t optMagic = 0;
+  if (layout.optionalSize <= 0 || !readU16(file, layout.peHeader + 24, optMagic)) return false;
+  int64_t directories = optMagic == 0x10b ? 96 : optMagic == 0x20b ? 112 : -1;
+  uint32_t count = 0;
+  int64_t opt = layout.peHeader + 24;
+  return directories > 0 && directories + 8 * 5 <= layout.optionalSize &&
+         readU32(file, opt + directories - 4, count) && count > 4 && readU32(file, opt + directories + 32, offset) &&
+         readU32(file, opt + directories + 36, size) && size > 0;
+}
+
 Status examineStub(const std::string& path, PeLayout& layout) {
   auto refuse = [&](const std::string& what) {
     return Status::failure(kExitBadInput, "stub " + path + ": " + what);
@@ -109,18 +120,10 @@ Status examineStub(const std::string& path, PeLayout& layout) {
     return refuse("has an unstripped symbol table after its last section (" + number(extra) +
                   " bytes at offset " + number(layout.payloadStart) + "); strip it first");
   }
-  uint16_t optMagic = 0;
-  if (layout.optionalSize > 0 && readU16(file, layout.peHeader + 24, optMagic)) {
-    int64_t directories = optMagic == 0x10b ? 96 : optMagic == 0x20b ? 112 : -1;
-    uint32_t count = 0, certOffset = 0, certSize = 0;
-    int64_t opt = layout.peHeader + 24;
-    if (directories > 0 && directories + 8 * 5 <= layout.optionalSize &&
-        readU32(file, opt + directories - 4, count) && count > 4 &&
-        readU32(file, opt + directories + 32, certOffset) && readU32(file, opt + directories + 36, certSize) &&
-        certSize > 0 && certOffset >= layout.payloadStart) {
-      return refuse("is signed: its certificate follows the last section (" + number(extra) +
-                    " bytes); append the payload to an unsigned stub and sign the media file");
-    }
+  uint32_t certOffset = 0, certSize = 0;
+  if (readCertificateTable(file, layout, certOffset, certSize) && certOffset >= layout.payloadStart) {
+    return refuse("is signed: its certificate follows the last section (" + number(extra) +
+                  " bytes); append the payload to an unsigned stub and sign the media file");
   }
   return refuse("has " + number(extra) + " bytes after the raw data of its last section (offset " +
                 number(layout.payloadStart) + "), where the payload must begin");

@@ -25,6 +25,10 @@ struct PeLayout {
 // or N is not positive; does not check signatures.
 bool locatePayload(InputFile& file, PeLayout& layout, std::string& problem);
 
+// The certificate table (Authenticode signature) that the security data directory names:
+// its file offset and size. False when the image has none or its headers do not say.
+bool readCertificateTable(InputFile& file, const PeLayout& layout, uint32_t& offset, uint32_t& size);
+
 // Checks that `path` is a stub the payload can be appended to: a PE image whose section
 // table ends the file, with nothing after the raw data of its last section. Refuses (exit
 // code 2, naming the file) a stub that already carries a payload, one with an unstripped
