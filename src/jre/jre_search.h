@@ -26,8 +26,9 @@ JreSourceKind searchJvm(std::string& javaExe, std::string& label);
 bool checkLocation(std::string& javaExe, const std::string& location, const std::string& minVersion,
                    const std::string& maxVersion, bool skipVersionTest);
 
-// The home directory's java.exe (bin\java.exe, else jre\bin\java.exe); false when neither
-// exists.
+// The Java executable of a runtime home: home\jre\bin\java.exe when that exists (a JDK's
+// own runtime), else home\bin\java.exe, which is not tested here. With CFG_REQUIRE_JDK set
+// `javaExe` is always the jre\bin path and the result is whether home\lib\tools.jar exists.
 bool composeJavaExe(std::string& javaExe, const std::string& home);
 
 // Resolves `javaExe` (in/out; javaw.exe for windowed applications on success), runs
