@@ -1,0 +1,74 @@
+// PATH and the live environment as the work sequence changes and reads them (under Wine).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "coord/native_library_path.h"
+#include "jvm/expand_variables.h"
+#include "media/config_table.h"
+#include "platform/diagnostic_log.h"
+#include "platform/paths.h"
+#include "platform/temp_dir.h"
+#include "support/scratch_files.h"
+
+namespace {
+
+std::string systemPath() {
+  std::string value;
+  getEnvVar("PATH", value);
+  return value;
+}
+
+class NativeLibraryPathWinTest : public ::testing::Test {
+ protected:
+  void SetUp() override { resetLogForTesting(); }
+  void TearDown() override {
+    configTable().narrow.erase(CFG_NATIVE_LIBRARY_DIRECTORIES);
+    const std::string log = logPathForTesting();
+    if (!log.empty()) std::remove(log.c_str());
+    resetLogForTesting();
+  }
+};
+
+TEST_F(NativeLibraryPathWinTest, ConfiguredDirectoriesGoInFrontOfPathInBothCopies) {
+  ScopedEnvVar path("PATH", "C:\\windows\\system32;C:\\windows");
+  launcherTempDir = "C:\\t\\qlz1.tmp_dir";
+  configTable().narrow[CFG_NATIVE_LIBRARY_DIRECTORIES] = "lib;;%QUOLL_TEMPDIR%\\bin";
+  prependNativeLibraryPath();
+  launcherTempDir.clear();
+  const std::string expected =
+      getExeDir() + "lib;C:\\t\\qlz1.tmp_dir\\bin;C:\\windows\\system32;C:\\windows";
+  EXPECT_EQ(systemPath(), expected);
+  const char* runtimeCopy = std::getenv("PATH");
+  ASSERT_NE(runtimeCopy, nullptr);
+  EXPECT_EQ(std::string(runtimeCopy), expected);
+}
+
+TEST_F(NativeLibraryPathWinTest, AnEmptyListSetsPathToItself) {
+  ScopedEnvVar path("PATH", "C:\\a;C:\\b");
+  prependNativeLibraryPath();
+  EXPECT_EQ(systemPath(), "C:\\a;C:\\b");
+  const std::string log = readTextFile(logPathForTesting());
+  EXPECT_NE(log.find("native lib dir is \n"), std::string::npos) << log;
+  EXPECT_NE(log.find("Setting PATH (native libs) C:\\a;C:\\b\n"), std::string::npos) << log;
+}
+
+TEST_F(NativeLibraryPathWinTest, ExpansionSeesTheEnvironmentAsItIsNow) {
+  ScopedEnvVar first("WORK_TEST_VAR", "one");
+  std::string text = "${WORK_TEST_VAR}|${work_test_var}|%WORK_TEST_VAR%";
+  expandVariables(text);
+  EXPECT_EQ(text, "one|${work_test_var}|%WORK_TEST_VAR%");
+  SetEnvironmentVariableA("WORK_TEST_VAR", "two");
+  text = "${WORK_TEST_VAR}";
+  expandVariables(text);
+  EXPECT_EQ(text, "two");
+  text = "%QUOLL_EXEDIR%x";
+  expandVariables(text);
+  EXPECT_EQ(text, getExeDir() + "x");
+}
+
+}  // namespace
