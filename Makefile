@@ -9,7 +9,7 @@ JOBS ?= $(shell nproc)
 export WINEPREFIX ?= $(TOP)/build/wineprefix
 export WINEDEBUG ?= -all
 
-.PHONY: all deps build host win32 win64 test demo clean
+.PHONY: all deps build host win32 win64 test demo bench clean
 
 all: build
 
@@ -42,6 +42,10 @@ test: build
 	@scripts/wine-up.sh
 	cd build/host && ctest --output-on-failure -j 2
 	cd build/win64 && ctest --output-on-failure
+
+# Throughput benchmarks (Google Benchmark, host build); numbers, not pass/fail.
+bench: host
+	build/host/bench/payload_bench
 
 demo: build
 	@scripts/demo.sh
