@@ -46,6 +46,7 @@ test: build
 # Throughput benchmarks (Google Benchmark, host build); numbers, not pass/fail.
 bench: host
 	build/host/bench/payload_bench
+	build/host/bench/untar_bench
 
 demo: build
 	@scripts/demo.sh

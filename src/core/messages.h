@@ -17,4 +17,8 @@ inline constexpr const char kNoConsole[] = "Error: Could not allocate console.";
 inline constexpr const char kConsoleCaption[] = "vantrel";
 inline constexpr const char kCreateLogPrompt[] =
     "The following log file will be created:\n\n%s\n\nDo you want to open an Explorer window?";
+inline constexpr const char kBundledJreCorrupted[] =
+    "The bundled JRE is corrupted. If you downloaded the setup file please download it again.";
+inline constexpr const char kBundledJreUnusable[] =
+    "Could not use bundled JRE. Please send this log file to your software vendor:";
 }  // namespace messages

@@ -1,0 +1,69 @@
+#include "support/tar_archives.h"
+
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace {
+void put(std::string& block, size_t offset, size_t width, const std::string& text) {
+  block.replace(offset, std::min(width, text.size()), text.substr(0, width));
+}
+
+std::string octal(unsigned long long value, size_t digits) {
+  char buffer[32];
+  snprintf(buffer, sizeof buffer, "%0*llo", static_cast<int>(digits), value);
+  return buffer;
+}
+}  // namespace
+
+TarBuilder& TarBuilder::entry(const TarHeader& h, const std::string& data) {
+  std::string block(512, '\0');
+  put(block, 0, 100, h.name);
+  put(block, 100, 8, "0000644");
+  put(block, 108, 8, "0000000");
+  put(block, 116, 8, "0000000");
+  put(block, 124, 12, h.size.empty() ? octal(data.size(), 11) : h.size);
+  put(block, 136, 12, "00000000000");
+  block[156] = h.type;
+  put(block, 157, 100, h.linkName);
+  put(block, 257, 8, h.magic);
+  put(block, 345, 155, h.prefix);
+  // Header checksum as tar programs write it, so the fixtures also pass `tar t`.
+  put(block, 148, 8, "        ");
+  unsigned sum = 0;
+  for (unsigned char c : block) sum += c;
+  put(block, 148, 7, octal(sum, 6) + std::string(1, '\0'));
+  bytes_ += block + data;
+  if (data.size() % 512 != 0) bytes_.append(512 - data.size() % 512, '\0');
+  return *this;
+}
+
+TarBuilder& TarBuilder::directory(const std::string& name) {
+  return entry(TarHeader(name, '5'));
+}
+
+TarBuilder& TarBuilder::file(const std::string& name, const std::string& data) {
+  return entry(TarHeader(name), data);
+}
+
+TarBuilder& TarBuilder::end() {
+  bytes_.append(1024, '\0');
+  return *this;
+}
+
+bool writeGzip(const std::string& path, const std::string& data) {
+  gzFile file = gzopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  const bool written =
+      data.empty() || gzwrite(file, data.data(), static_cast<unsigned>(data.size())) ==
+                          static_cast<int>(data.size());
+  return gzclose(file) == Z_OK && written;
+}
+
+std::string readBinaryFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}

@@ -1,0 +1,341 @@
+// The runtime archive reader over hand-made archives, extracting into a scratch directory.
+#include "included/untar.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/error_report.h"
+#include "platform/diagnostic_log.h"
+#include "support/scratch_files.h"
+#include "support/tar_archives.h"
+#include "support/test_exit.h"
+
+namespace {
+std::string field(const char* text, size_t width = 12) { return std::string(text, width); }
+
+class UntarTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    resetLogForTesting();
+    savedBoxes_ = showMessageBoxes;
+    showMessageBoxes = false;
+    fileSystemTarget().createDirectory(nullptr, target());
+  }
+  void TearDown() override {
+    const std::string path = logPathForTesting();
+    if (!path.empty()) removeFile(path);
+    resetLogForTesting();
+    showMessageBoxes = savedBoxes_;
+  }
+  // The archive gzip-compressed and extracted into <scratch>/jre.
+  bool untar(const std::string& tar, const TarProgress& progress = {},
+             const ExtractionTarget& files = fileSystemTarget()) {
+    EXPECT_TRUE(writeGzip(archive(), tar));
+    return untarGz(archive(), target(), progress, files);
+  }
+  std::string archive() const { return dir_.file("jre.tar.gz"); }
+  std::string target() const { return dir_.file("jre"); }
+  // A path below the target, written with "\" as the reader does.
+  std::string at(std::string relative) const {
+    for (char& c : relative) c = c == '\\' ? pathSeparator() : c;
+    return target() + pathSeparator() + relative;
+  }
+  static std::string log() {
+    const std::string path = logPathForTesting();
+    return path.empty() ? std::string() : readTextFile(path);
+  }
+  static bool logged(const std::string& line) {
+    return ("\n" + log()).find("\n" + line + "\n") != std::string::npos;
+  }
+
+  ScratchDir dir_;
+  ScopedEnvVar tmp_{"TMP", dir_.path().c_str()};
+  ScopedEnvVar quollLog_{"QUOLL_LOG", nullptr};
+  ScopedEnvVar vantrelLog_{"VANTREL_LOG", nullptr};
+
+ private:
+  bool savedBoxes_ = true;
+};
+}  // namespace
+
+TEST(TarRulesTest, ParseOctal) {
+  const struct {
+    std::string text;
+    int32_t value;
+  } rows[] = {
+      {field("00000001750 "), 1000},
+      {field("     1750\0\0\0"), 1000},
+      {field("1750\0garbage"), 1000},  // the field ends at its first zero byte
+      {field("000000001750"), 1000},    // all twelve bytes digits
+      {field("00000000000\0"), 0},
+      {field("17777777777\0"), INT32_MAX},
+      {field("20000000000\0"), -1},  // beyond a signed 32-bit size
+      {field("00000001758\0"), -1},
+      {field("0000000175x\0"), -1},
+      {field("00000 1750\0\0"), -1},
+      {field("\x80\0\0\0\0\0\0\0\0\0\x03\xe8"), -1},  // GNU base-256
+      {field("\0\0\0\0\0\0\0\0\0\0\0\0"), -1},
+  };
+  for (const auto& row : rows) EXPECT_EQ(parseOctal(row.text.data(), 12), row.value) << row.text;
+}
+
+TEST(TarRulesTest, EntryPathStaysInsideTheTarget) {
+  const struct {
+    std::string name;
+    bool ok;
+    const char* path;
+  } rows[] = {
+      {"bin/java.exe", true, "bin\\java.exe"},
+      {"./bin//server/jvm.dll", true, "bin\\server\\jvm.dll"},
+      {"jre/", true, "jre"},
+      {"./", true, ""},
+      {"/etc/passwd", false, ""},
+      {"\\windows\\x", false, ""},
+      {"C:/x", false, ""},
+      {"bin/java.exe:stream", false, ""},
+      {"../x", false, ""},
+      {"bin\\..\\x", false, ""},
+      {"bin/...", false, ""},
+      {"bin/java.", false, ""},
+      {"lib/nul.txt", false, ""},
+      {"bin/a?b", false, ""},
+      {std::string(kMaxTarEntryName, 'a'), true, nullptr},
+      {std::string(kMaxTarEntryName + 1, 'a'), false, ""},
+  };
+  for (const auto& row : rows) {
+    std::string path = "stale";
+    EXPECT_EQ(tarEntryPath(row.name, path), row.ok) << row.name;
+    if (row.path != nullptr) {
+      EXPECT_EQ(path, row.path) << row.name;
+    }
+  }
+}
+
+TEST(TarRulesTest, ProgressPosition) {
+  const struct {
+    int64_t position, total;
+    int bar;
+  } rows[] = {{0, 1000, 100}, {999, 1000, 199}, {9000, 1000, 200}, {10, 0, 100}, {10, -5, 100},
+              // 100 * position overflows 32 bits here
+              {1500000000, 2000000000, 175}};
+  for (const auto& row : rows) {
+    EXPECT_EQ(tarProgressPosition(row.position, row.total), row.bar) << row.position << "/" << row.total;
+  }
+}
+
+TEST_F(UntarTest, ExtractsDirectoriesAndFilesAndSkipsEverythingElse) {
+  const std::string big(1000, 'j');   // 24 bytes of padding follow
+  const std::string block(512, 'b');  // none follow
+  TarHeader symlink("jre/bin/link", '2', gnuMagic());
+  symlink.linkName = "java.exe";
+  TarHeader hardlink("jre/bin/hard", '1', gnuMagic());
+  hardlink.linkName = "jre/bin/java.exe";
+  TarHeader oldStyle("jre/old", '\0');
+  TarHeader fifo("jre/fifo", '6');
+  TarHeader dirWithData("jre/d/", '5');  // its data is skipped too
+  TarHeader gnuShort("jre/gnu", '0', gnuMagic());
+  gnuShort.prefix = "14000000000";  // an access time in the GNU form, not a name prefix
+  TarHeader spaced("jre/spaced");
+  spaced.size = field("     1750\0\0\0");
+  TarBuilder tar;
+  tar.directory("./").directory("jre/").directory("jre/bin/")
+      .file("jre/bin/java.exe", big)
+      .entry(symlink, "").entry(hardlink, "")
+      .entry(oldStyle, "old data that is skipped")
+      .entry(fifo, std::string(700, 'f'))  // data skipped with its padding
+      .file("jre/block", block)
+      .file("jre/empty", "")
+      .entry(dirWithData, "dir data").entry(gnuShort, "gnu")
+      .entry(spaced, big)
+      .end();
+  ASSERT_TRUE(untar(tar.bytes())) << log();
+  EXPECT_EQ(readBinaryFile(at("jre\\bin\\java.exe")), big);
+  EXPECT_EQ(readBinaryFile(at("jre\\block")), block);
+  EXPECT_EQ(readBinaryFile(at("jre\\spaced")), big);
+  EXPECT_TRUE(pathExists(at("jre\\empty")));
+  EXPECT_EQ(readBinaryFile(at("jre\\gnu")), "gnu");
+  for (const char* absent : {"jre\\bin\\link", "jre\\bin\\hard", "jre\\old", "jre\\fifo"}) {
+    EXPECT_FALSE(pathExists(at(absent))) << absent;
+  }
+  EXPECT_TRUE(logged("extracting jre\\bin\\java.exe (size 1000)")) << log();
+  EXPECT_TRUE(logged("untaring JRE was successful"));
+}
+
+TEST_F(UntarTest, LongNames) {
+  const std::string dir(90, 'd');
+  const std::string name(80, 'n');
+  TarHeader gnuLong("././@LongLink", 'L', gnuMagic());
+  TarHeader gnuFile((dir + "/" + name).substr(0, 100), '0', gnuMagic());
+  gnuFile.prefix = "not a prefix in the GNU form";
+  TarHeader pax("PaxHeaders/x", 'x');
+  const std::string record = "path=" + dir + "/pax-" + name + "\n";
+  const std::string paxData = std::to_string(record.size() + 4) + " " + record;  // 3-digit length
+  TarHeader ustar(name);
+  ustar.prefix = dir;
+  TarBuilder tar;
+  tar.directory(dir + "/")
+      .entry(gnuLong, dir + "/" + name + std::string(1, '\0')).entry(gnuFile, "gnu")
+      .entry(pax, paxData).file("truncated-by-pax", "pax")
+      .entry(ustar, "ustar")
+      .end();
+  ASSERT_TRUE(untar(tar.bytes())) << log();
+  EXPECT_EQ(readBinaryFile(at(dir + "\\" + name)), "ustar");  // written by gnu, then ustar
+  EXPECT_EQ(readBinaryFile(at(dir + "\\pax-" + name)), "pax");
+  EXPECT_TRUE(logged("extracting " + dir + "\\" + name + " (size 3)")) << log();
+  EXPECT_FALSE(pathExists(at("truncated-by-pax")));
+}
+
+// Every archive here is refused, with the reason logged, and nothing lands outside "jre".
+TEST_F(UntarTest, CorruptArchivesAreRefused) {
+  const std::string escaped = dir_.file("escaped");
+  auto withSize = [](const char* size) {
+    TarHeader h("bad-size");
+    h.size = field(size);
+    return TarBuilder().file("ok", "ok").entry(h, "data").end().bytes();
+  };
+  TarHeader noMagic("jre/x");
+  noMagic.magic = std::string(8, '\0');
+  TarHeader huge("huge");
+  huge.size = field("17777777777\0");
+  TarHeader longGnu("././@LongLink", 'L');
+  const std::string complete = TarBuilder().file("a", std::string(3000, 'a')).end().bytes();
+  const struct {
+    const char* what;
+    std::string tar;
+    std::string error;
+  } rows[] = {
+      {"absolute", TarBuilder().file("ok", "").file(escaped, "x").end().bytes(),
+       "invalid entry name " + escaped},
+      {"dot-dot", TarBuilder().file("../escaped", "x").end().bytes(), "invalid entry name ../escaped"},
+      {"drive", TarBuilder().file("C:escaped", "x").end().bytes(), "invalid entry name C:escaped"},
+      {"dot-dot directory", TarBuilder().directory("../d/").end().bytes(), "invalid entry name ../d/"},
+      {"letter in size", withSize("0000000000x\0"), "invalid size field"},
+      {"digit 8 in size", withSize("00000000008\0"), "invalid size field"},
+      {"no magic", TarBuilder().entry(noMagic, "x").end().bytes(), "no magic number"},
+      {"only directories", TarBuilder().directory("jre/").directory("jre/bin/").end().bytes(),
+       "no magic number"},
+      {"empty archive", TarBuilder().end().bytes(), "no magic number"},
+      {"cut in a file", complete.substr(0, 1024), "sizes don't match: 512, 3000"},
+      {"cut at a block boundary", complete.substr(0, 512 * 7), "unexpected eof"},
+      {"cut in a header", complete.substr(0, 512 * 7 + 100), "unexpected eof"},
+      {"huge size, short body", TarBuilder().entry(huge, "short").end().bytes(),
+       "sizes don't match: 1536, 2147483647"},
+      {"long name beyond the limit", TarBuilder().entry(longGnu, std::string(5000, 'a')).end().bytes(),
+       "invalid extended header"},
+      {"malformed pax record",
+       TarBuilder().entry(TarHeader("p", 'x'), "99 path=x\n").file("f", "").end().bytes(),
+       "invalid extended header"},
+  };
+  for (const auto& row : rows) {
+    resetLogForTesting();
+    EXPECT_FALSE(untar(row.tar)) << row.what;
+    EXPECT_TRUE(logged("ERROR: " + row.error)) << row.what << "\n" << log();
+    EXPECT_TRUE(logged("ERROR: untaring JRE was unsuccessful")) << row.what;
+    EXPECT_FALSE(pathExists(escaped)) << row.what;
+  }
+  EXPECT_LT(readBinaryFile(at("huge")).size(), 2000u);
+}
+
+TEST_F(UntarTest, GzipLayerFailures) {
+  const std::string tar = TarBuilder().file("a", std::string(3000, 'a')).end().bytes();
+  ASSERT_TRUE(writeGzip(archive(), tar));
+  const std::string gz = readBinaryFile(archive());
+  const struct {
+    const char* what;
+    std::string bytes;
+    const char* error;
+  } rows[] = {
+      {"trailer cut off", gz.substr(0, gz.size() - 8), "unexpected eof"},
+      {"CRC wrong", gz.substr(0, gz.size() - 8) + std::string(4, '\x55') + gz.substr(gz.size() - 4),
+       "gzread failed"},
+  };
+  for (const auto& row : rows) {
+    resetLogForTesting();
+    const std::string path = dir_.write("cut.tar.gz", row.bytes);
+    EXPECT_FALSE(untarGz(path, target(), {}, fileSystemTarget())) << row.what;
+    EXPECT_TRUE(logged("ERROR: " + std::string(row.error))) << row.what << "\n" << log();
+  }
+  resetLogForTesting();
+  EXPECT_FALSE(untarGz(dir_.file("missing.tar.gz"), target(), {}, fileSystemTarget()));
+  EXPECT_TRUE(logged("ERROR: Could not open gz-file"));
+}
+
+TEST_F(UntarTest, WriteErrorIsStreamError) {
+  ExtractionTarget failing = fileSystemTarget();
+  failing.createFile = [](void*, const std::string&, ByteSink* sink) {
+    sink->write = [](void*, const void*, uint32_t, uint32_t*, uint32_t* error) {
+      *error = 112;
+      return false;
+    };
+    return true;
+  };
+  failing.closeFile = [](void*, ByteSink&) {};
+  EXPECT_FALSE(untar(TarBuilder().file("a", "data").end().bytes(), {}, failing));
+  EXPECT_TRUE(logged("ERROR: stream error")) << log();
+  EXPECT_TRUE(logged("ERROR: extract file failed"));
+}
+
+TEST_F(UntarTest, FileOutsideAnExtractedDirectoryIsFatal) {
+  writeGzip(archive(), TarBuilder().file("missing/java.exe", "x").end().bytes());
+  EXPECT_EQ(exitCodeOf([&] { untarGz(archive(), target(), {}, fileSystemTarget()); }), 1);
+  EXPECT_TRUE(logged("ERROR: Could not open file missing\\java.exe")) << log();
+}
+
+// Damaged bytes anywhere in a small archive (mostly headers): the reader answers, or ends
+// the run with exit code 1 for a file it cannot create, and never crashes or hangs. Most
+// useful in the sanitizer build.
+TEST_F(UntarTest, DamagedArchivesNeverCrash) {
+  TarHeader longName("././@LongLink", 'L', gnuMagic());
+  TarHeader pax("p", 'x');
+  TarHeader link("jre/bin/link", '2');
+  const std::string base = TarBuilder()
+                               .directory("jre/").directory("jre/bin/")
+                               .file("jre/bin/java.exe", std::string(700, 'j'))
+                               .entry(longName, "jre/bin/" + std::string(120, 'n'))
+                               .file("x", "long")
+                               .entry(pax, "16 path=jre/pax\n").file("y", "pax")
+                               .entry(link).file("jre/z", "")
+                               .end().bytes();
+  std::mt19937 random(20240601);
+  for (int round = 0; round < 200; ++round) {
+    std::string tar = base;
+    for (unsigned n = 1 + random() % 4; n > 0; --n) tar[random() % tar.size()] = static_cast<char>(random());
+    resetLogForTesting();
+    const int code = exitCodeOf([&] { untar(tar); });
+    EXPECT_TRUE(code == -1 || code == 1) << round;
+  }
+}
+
+namespace {
+std::vector<int> positions;
+uint64_t fakeNow = 0;
+uint64_t fakeStep = 0;
+uint64_t fakeClock() { return fakeNow += fakeStep; }
+void recordPosition(void*, int position) { positions.push_back(position); }
+}  // namespace
+
+TEST_F(UntarTest, ProgressMovesTowards200AtMostEvery200Ms) {
+  const std::string data(5 * kTarCopyChunk, 'x');  // five chunks
+  const std::string tar = TarBuilder().file("a", data).file("b", "b").end().bytes();
+  int dialog = 0;
+  TarProgress progress{&dialog, static_cast<int64_t>(tar.size()), &recordPosition, &fakeClock};
+  for (uint64_t step : {100, 201}) {
+    positions.clear();
+    fakeStep = step;
+    ASSERT_TRUE(untar(tar, progress));
+    // Each file's header and first chunk always; later chunks only once more than 200 ms
+    // have passed (100 ms steps: the fourth chunk of five).
+    const size_t expected = step > kTarProgressIntervalMs ? 2 + 5 + 1 : 2 + 2 + 1;
+    EXPECT_EQ(positions.size(), expected) << step;
+    EXPECT_EQ(positions.front(), 100);
+    for (size_t i = 1; i < positions.size(); ++i) EXPECT_GE(positions[i], positions[i - 1]);
+    EXPECT_LE(positions.back(), 200);
+    EXPECT_GE(positions.back(), 190);
+  }
+  positions.clear();
+  ASSERT_TRUE(untar(tar, TarProgress{nullptr, 1000, &recordPosition, &fakeClock}));
+  EXPECT_TRUE(positions.empty());
+}
