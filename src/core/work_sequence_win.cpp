@@ -1,21 +1,30 @@
-// The work sequence on Windows: steps up to the decision which runtime to use.
+// The work sequence on Windows: from the integrity check to the end of the Java program.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <direct.h>
 #include <stdlib.h>
 
+#include <cstdio>
 #include <vector>
 
+#include "coord/install_markers.h"
 #include "coord/native_library_path.h"
+#include "coord/windows_watch.h"
 #include "core/error_report.h"
 #include "core/startup.h"
 #include "core/work_sequence.h"
+#include "included/download.h"
+#include "included/included_jre.h"
+#include "included/pack200.h"
+#include "jvm/java_vm_launcher.h"
+#include "jvm/jvm_library.h"
 #include "media/extract.h"
 #include "media/verify.h"
 #include "platform/diagnostic_log.h"
 #include "platform/paths.h"
 #include "platform/temp_dir.h"
+#include "ui/dialogs.h"
 
 namespace {
 constexpr size_t kPathBuffer = 8192;
@@ -52,6 +61,79 @@ void enterTempDir() {
   }
   // Through the C library's exit so that the log's exit handler runs.
   exitRunningHandlers(1);
+}
+
+// The start markers: set while a start is under way (the per-process one only when a dialog
+// can be hidden by the watcher), cleared when the run ends before the Java side.
+void setMarkers(HWND dialog) { setInstallStarted(true, dialog != nullptr, true); }
+void clearMarkers() { setInstallStarted(false, true, true); }
+
+void printAndFlush(const char* text) {
+  fputs(text, stdout);
+  fflush(stdout);
+}
+
+// No runtime was found, or the search was skipped, and none is included.
+void obtainRuntime(HWND dialog) {
+  switch (missingRuntimeAction(quietMode, getConfigInt(CFG_AUTO_DOWNLOAD_JRE), dialog != nullptr)) {
+    case MissingRuntimeAction::Abort:
+      logError("No JRE found");
+      printAndFlush("No JRE found. Aborting.\n");
+      clearMarkers();
+      // Through the C library's exit so that the log's exit handler runs.
+      exitRunningHandlers(83);
+    case MissingRuntimeAction::DownloadQuietly:
+      printAndFlush("No JRE found. Trying to download.\n");
+      downloadJre(nullptr);
+      break;
+    case MissingRuntimeAction::ObtainInDialog:
+      downloadJre(dialog);
+      break;
+    case MissingRuntimeAction::ObtainInOwnDialog:
+      // The progress dialog is hidden in this configuration; it is shown now, runs the
+      // no-runtime flow on a thread of its own and is closed by it. Where no window can be
+      // made at all, the flow runs here, without one.
+      if (showProgressDialog() == -1) downloadJre(nullptr);
+      break;
+  }
+}
+
+void chooseAndLoadRuntime(HWND dialog) {
+  const RuntimeChoice choice =
+      chooseRuntime(jreIncluded, manualJreSelection, getConfigInt(CFG_PREFER_INSTALLED_JRE) != 0);
+  switch (choice) {
+    case RuntimeChoice::UseIncluded:
+      return;
+    case RuntimeChoice::SearchThenIncluded:
+      setMarkers(dialog);
+      if (LoadDLL(false, nullptr, false)) {
+        // The installed runtime is used; the included archive stays packed.
+        jreIncluded = false;
+      } else {
+        clearMarkers();
+      }
+      return;
+    case RuntimeChoice::SearchThenObtain:
+    case RuntimeChoice::ObtainWithoutSearch:
+      setMarkers(dialog);
+      if (searchesInstalled(choice) && LoadDLL(false, nullptr, false)) return;
+      obtainRuntime(dialog);
+      return;
+  }
+}
+
+void unpackIncludedFiles() {
+  const std::vector<std::string> packed =
+      packedIncludedFiles(getConfigText(CFG_INCLUDED_FILE_NAMES), getConfigInt(CFG_INCLUDED_FILE_COUNT));
+  for (const std::string& name : packed) {
+    logMessage("unpacking %s", name.c_str());
+    unpackFile(getJvmHome(), launcherTempDir + "\\" + name);
+  }
+}
+
+[[noreturn]] void failLaunch() {
+  logError("Could not start JVM");
+  fatalConfigError(CFG_MSG_JVM_NOT_STARTED);
 }
 }  // namespace
 
@@ -90,6 +172,22 @@ int runWork(void* dialogWindow) {
     jreIncluded = false;
   }
 
-  logMessage("Runtime selection not available in this build");
+  chooseAndLoadRuntime(dialog);
+  enterTempDir();
+
+  if (!restartMode) {
+    progressStart = progressStartFor(jreIncluded, getConfigInt(CFG_INCLUDED_JRE_PACKED));
+    if (jreIncluded) extractIncludedJre(dialogWindow);
+  } else if (jreIncluded) {
+    loadIncludedJre();
+  }
+  if (!restartMode) unpackIncludedFiles();
+
+  if (dialog) startJavaWindowWatcher(dialogWindow);
+  setMarkers(dialog);
+
+  std::vector<std::u16string> arguments;
+  splitCommandLine(reinterpret_cast<const char16_t*>(GetCommandLineW()), arguments);
+  if (!launchProgram(arguments)) failLaunch();
   return 0;
 }
