@@ -41,6 +41,7 @@ public final class Launch {
               + (args == null ? 0 : args.length));
     }
     redirect(args[STDERR_FILE], args[STDOUT_FILE]);
+    clearStartMarker();
     String[] applicationArguments =
         args.length > FIRST_APPLICATION_ARGUMENT
             ? Arrays.copyOfRange(args, FIRST_APPLICATION_ARGUMENT, args.length)
@@ -68,6 +69,36 @@ public final class Launch {
     } catch (InvocationTargetException e) {
       throw e.getCause() != null ? e.getCause() : e;
     }
+  }
+
+  /**
+   * The native launcher sets the global "InstallStarted" marker before it starts Java and
+   * asks at the next start whether the last run failed while the marker is still there.
+   * Java is up now, so the marker goes; without this every start after a good one would ask.
+   * Done on a daemon thread through reg.exe so the application's start never waits for it.
+   */
+  static void clearStartMarker() {
+    if (!System.getProperty("os.name", "").startsWith("Windows")) {
+      return;
+    }
+    Thread clearer = new Thread(new Runnable() {
+      @Override
+      public void run() {
+        try {
+          Process reg = new ProcessBuilder(clearStartMarkerCommand()).redirectErrorStream(true).start();
+          reg.getInputStream().close();
+          reg.waitFor(10, java.util.concurrent.TimeUnit.SECONDS);
+        } catch (Exception e) {
+          // Leaving the marker only means one extra question at the next start.
+        }
+      }
+    }, "start-marker");
+    clearer.setDaemon(true);
+    clearer.start();
+  }
+
+  static String[] clearStartMarkerCommand() {
+    return new String[] {"reg", "delete", "HKCU\\SOFTWARE\\northgale\\quoll", "/v", "InstallStarted", "/f"};
   }
 
   /** Empty names leave the stream alone; the same file named twice gets one stream. */
