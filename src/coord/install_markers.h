@@ -6,8 +6,12 @@
 
 #include <string>
 
+// The value name of the global marker.
+inline constexpr const char kGlobalMarkerName[] = "InstallStarted";
+
 // The per-process value name, "InstallStarted_<pid>".
 std::string perProcessMarkerName(unsigned long processId);
+
 // set: create the key and write REG_DWORD 1 under `name`; not set: delete the value.
 void writeInstallFlag(bool set, const std::string& name);
 // Does nothing on a language restart; otherwise writes the per-process marker (when
@@ -15,3 +19,7 @@ void writeInstallFlag(bool set, const std::string& name);
 void setInstallStarted(bool set, bool perProcess, bool global);
 // The per-process marker's value (perProcess) or the global one's; 0 when missing.
 unsigned long readInstallStarted(bool perProcess);
+
+// Test seam: the markers live under HKEY_CURRENT_USER `key` instead of the real key, so
+// tests do not disturb other runs that share the registry; "" restores the real key.
+void setMarkerKeyForTesting(const std::string& key);

@@ -1,11 +1,14 @@
 // The start-up sequence on Windows: restart command lines, arguments, configuration,
-// working directory, the create-log prompt and the launcher's own options.
+// working directory, the create-log prompt, the launcher's own options, the single-instance
+// rule, the question about a failed earlier run, and how the work sequence runs.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <cstdio>
 
+#include "coord/install_markers.h"
 #include "coord/reboot.h"
+#include "coord/single_instance.h"
 #include "core/error_report.h"
 #include "core/messages.h"
 #include "core/startup.h"
@@ -13,6 +16,7 @@
 #include "media/media_file.h"
 #include "platform/diagnostic_log.h"
 #include "platform/paths.h"
+#include "ui/dialogs.h"
 
 namespace {
 
@@ -102,9 +106,34 @@ int runLauncher(void* instance, const char* commandLine) {
     }
   }
 
+  if (!restartMode) enforceSingleInstance();
   logMessage("Init done");
-  if (quietMode && !splashRequested) logMessage("Quiet installer.");
-  // The progress dialog does not exist yet: every path runs the work on this thread.
-  runWork(nullptr);
+
+  // The global marker survives a run that never reached the Java window: offer to pick a
+  // runtime by hand this time.
+  if (readInstallStarted(false) == 1 && !quietMode) {
+    const std::u16string text = getConfigWideText(CFG_WMSG_LAST_RUN_FAILED);
+    const std::u16string caption = getConfigWideText(CFG_WMSG_CAPTION);
+    if (MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(text.c_str()),
+                    reinterpret_cast<const wchar_t*>(caption.c_str()), MB_YESNO | MB_ICONEXCLAMATION) == IDYES) {
+      manualJreSelection = true;
+    }
+  }
+
+  if (quietMode && !splashRequested) {
+    logMessage("Quiet installer.");
+    runWork(nullptr);
+  } else if (getConfigInt(CFG_HIDE_PROGRESS_DIALOG) != 0) {
+    registerDialogClass();
+    runWork(nullptr);
+  } else {
+    registerDialogClass();
+    if (showProgressDialog() == -1) {
+      // No dialog could be made (no desktop to show it on, for one): the installation still
+      // runs, only without progress display.
+      logError("Could not show the progress dialog (error %lu)", static_cast<unsigned long>(GetLastError()));
+      runWork(nullptr);
+    }
+  }
   return 0;
 }

@@ -1,0 +1,9 @@
+// Windows-only declarations of the dialogs: the progress dialog's procedure, for code that
+// opens template 103 itself.
+#pragma once
+
+#include <windows.h>
+
+// The dialog procedure of template 103: centres the dialog, records it as the owner of
+// error boxes, sets its texts and starts its worker thread; IDOK or IDCANCEL cancel the run.
+INT_PTR CALLBACK progressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
