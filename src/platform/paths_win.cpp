@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "platform/find_handle_win.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -11,22 +12,6 @@ namespace {
 constexpr DWORD kPathBuffer = 8192;  // bytes or UTF-16 units, as the call counts them
 constexpr DWORD kShellPath = 260;
 
-// A FindFirstFileA search, closed when it goes out of scope.
-class FindHandle {
- public:
-  FindHandle(const std::string& pattern, WIN32_FIND_DATAA& data)
-      : handle_(FindFirstFileA(pattern.c_str(), &data)) {}
-  ~FindHandle() {
-    if (valid()) FindClose(handle_);
-  }
-  FindHandle(const FindHandle&) = delete;
-  FindHandle& operator=(const FindHandle&) = delete;
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
 
 std::u16string wideOf(const wchar_t* text) {
   return std::u16string(reinterpret_cast<const char16_t*>(text));

@@ -9,6 +9,7 @@
 
 #include "core/error_report.h"
 #include "platform/diagnostic_log.h"
+#include "platform/find_handle_win.h"
 #include "platform/paths.h"
 #include "platform/temp_dir.h"
 
@@ -46,22 +47,6 @@ bool longFormOf(const std::string& path, std::string& out) {
   return true;
 }
 
-// A FindFirstFileA search, closed when it goes out of scope.
-class FindHandle {
- public:
-  FindHandle(const std::string& pattern, WIN32_FIND_DATAA& data)
-      : handle_(FindFirstFileA(pattern.c_str(), &data)) {}
-  ~FindHandle() {
-    if (valid()) FindClose(handle_);
-  }
-  FindHandle(const FindHandle&) = delete;
-  FindHandle& operator=(const FindHandle&) = delete;
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
 }  // namespace
 
 void setTempRootSourcesForTesting(const TempRootSources* sources) { testSources = sources; }
