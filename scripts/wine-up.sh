@@ -12,8 +12,14 @@ server=/usr/lib/wine/wineserver64
 mkdir -p "$(dirname "$WINEPREFIX")"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   /usr/lib/wine/wine64 wineboot -i </dev/null >/dev/null 2>&1 || true
+  # The registry reaches the disk when the server ends: wait for that before making the
+  # server persistent, so a fresh prefix is complete.
+  timeout 120 "$server" -w </dev/null >/dev/null 2>&1 || true
 fi
 "$server" -p </dev/null >/dev/null 2>&1 || true
 /usr/lib/wine/wine64 wineboot </dev/null >/dev/null 2>&1 || true
-test -f "$WINEPREFIX/system.reg"
+if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -d "$WINEPREFIX/drive_c/windows" ]; then
+  echo "wine prefix not ready: $WINEPREFIX" >&2
+  exit 1
+fi
 echo "wine prefix ready: $WINEPREFIX"
