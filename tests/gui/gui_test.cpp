@@ -19,6 +19,7 @@
 #include "gui/gui_session.h"
 #include "support/media_files.h"
 #include "platform/text.h"
+#include "support/fake_runtime.h"
 #include "support/payload_bytes.h"
 
 namespace {
@@ -294,32 +295,74 @@ TEST_F(GuiTest, QuietAndHiddenRunsWorkWithoutADialog) {
     Records records;
     bool quiet;
   };
-  Records hidden = kRecords;
+  // Type 5: the stand-in runtime has java.exe only (type 1 asks for javaw.exe).
+  const Records console = {{107, "5"}, {1000, "Error"}, {2001, "i"}};
+  Records hidden = console;
   hidden.push_back({155, "1"});
   const Row rows[] = {
-      {"quiet", {"-q"}, kRecords, true},
+      {"quiet", {"-q"}, console, true},
       {"hidden progress dialog", {}, hidden, false},
   };
+  // With a runtime to find, neither run has a reason to open a dialog at any point (without
+  // one, the hidden run rightly opens it for the download, which made this check racy).
+  const std::string runtime = dir_ + "/runtime";
+  makeFakeRuntime(runtime);
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     const std::string exe = dir_ + "/setup.exe";
     writeQuickMedia(exe, {{"app.txt", "included"}}, row.records);
-    // Watching from before the start until the runtime is decided on; a runtime that has to
-    // be obtained may open the dialog after that.
     BackgroundRun watcher = session_->startWintool("show", {"--class", "MyDialogClass"}, 120000);
     ASSERT_TRUE(waitForOutput(watcher, "looking", 60000));
-    BackgroundRun run = launch(exe, row.args);
-    std::string log;
-    EXPECT_TRUE(waitForLog(dir_, [](const std::string& text) { return hasLine(text, "No JRE included"); }, &log))
-        << log;
+    WineCommand command;
+    command.program = exe;
+    command.args = row.args;
+    command.environment = {{"QUOLL_LOG", "yes"}, {"QUOLL_JAVA_HOME", winePathOf(runtime)}};
+    command.unset = {"VANTREL_LOG", "VANTREL_JAVA_HOME", "JAVA_HOME"};
+    command.workingDirectory = dir_;
+    BackgroundRun run = session_->start(command);
+    EXPECT_EQ(run.wait(90000), 0);
+    const std::string log = logsText(dir_);
+    EXPECT_TRUE(hasLine(log, "launch done")) << log;
     EXPECT_TRUE(watcher.running()) << "a dialog was shown: " << watcher.out();
     EXPECT_TRUE(hasLine(log, "Starting work")) << log;
     EXPECT_EQ(hasLine(log, "Quiet installer."), row.quiet) << log;
     watcher.wait(0);
-    run.wait(0);
     for (const std::string& kept : logsOfRunsIn(dir_)) std::remove(kept.c_str());
     session_->cleanTemporaryFiles();
+    clearMarkers();
   }
+}
+
+TEST_F(GuiTest, TheJavaWindowHidesTheProgressDialog) {
+  // An installer whose runtime is found and whose "Java program" opens a frame: the watcher
+  // sees the second visible window of the process, hides the dialog, and the run ends when
+  // main returns.
+  const std::string runtime = dir_ + "/runtime";
+  makeFakeRuntime(runtime);
+  const std::string exe = dir_ + "/setup.exe";
+  Records records = {{107, "5"}, {1000, "Error"}, {2001, "i"}, {122, "hello.Hello"}};
+  writeQuickMedia(exe, {{"app.jar", "not really a jar"}}, records);
+
+  WineCommand command;
+  command.program = exe;
+  command.environment = {{"QUOLL_LOG", "yes"},
+                         {"QUOLL_JAVA_HOME", winePathOf(runtime)},
+                         {"TESTJVM_FAIL", "window"},
+                         {"TESTJVM_RECORD", winePathOf(dir_ + "/jvm-calls.txt")}};
+  command.unset = {"VANTREL_LOG", "VANTREL_JAVA_HOME", "JAVA_HOME"};
+  command.workingDirectory = dir_;
+  BackgroundRun run = session_->start(command);
+  EXPECT_EQ(run.wait(90000), 0);
+
+  const std::string log = logsText(dir_);
+  const size_t visible = log.find("\nJava window visible\n");
+  const size_t done = log.find("\nlaunch done\n");
+  ASSERT_NE(visible, std::string::npos) << log;
+  ASSERT_NE(done, std::string::npos) << log;
+  EXPECT_LT(visible, done) << log;
+  EXPECT_NE(readWholeFile(dir_ + "/jvm-calls.txt").find("window shown"), std::string::npos);
+  // The watcher clears the per-process marker once the Java window is there.
+  EXPECT_EQ(log.find("timeout"), std::string::npos) << log;
 }
 
 TEST_F(GuiTest, LastRunQuestionOffersManualSelection) {
