@@ -2,7 +2,7 @@
 
 #include "code_page.h"
 #include "description.h"
-#include "inspect.h"
+#include "media_report.h"
 #include "keys_reference.h"
 #include "media_writer.h"
 

@@ -1,4 +1,4 @@
-#include "inspect.h"
+#include "media_report.h"
 
 #include <cinttypes>
 #include <cstdio>
