@@ -6,6 +6,7 @@
 
 #include "platform/find_handle_win.h"
 #include "platform/paths.h"
+#include "platform/system_library.h"
 #include "platform/text.h"
 
 namespace {
@@ -43,7 +44,7 @@ std::wstring wideLongOrShort(DWORD(WINAPI* convert)(LPCWSTR, LPWSTR, DWORD),
 
 std::string computeModulePath() {
   using LongNameW = DWORD(WINAPI*)(LPCWSTR, LPWSTR, DWORD);
-  HMODULE kernel = LoadLibraryA("Kernel32.DLL");
+  HMODULE kernel = static_cast<HMODULE>(loadSystemLibrary("Kernel32.DLL"));
   LongNameW getLongW =
       kernel ? reinterpret_cast<LongNameW>(GetProcAddress(kernel, "GetLongPathNameW")) : nullptr;
   if (isNT() && getLongW != nullptr) {

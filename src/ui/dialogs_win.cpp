@@ -10,6 +10,7 @@
 #include "core/error_report.h"
 #include "core/startup.h"
 #include "core/work_sequence.h"
+#include "included/download.h"
 #include "media/config_table.h"
 #include "media/verify.h"
 #include "platform/diagnostic_log.h"
@@ -218,5 +219,7 @@ void startUnpackProgressTicker(void* dialog) {
   SetThreadPriority(thread, THREAD_PRIORITY_ABOVE_NORMAL);
   CloseHandle(thread);
 }
+
+void runDownloadFlow(void* dialog) { downloadJre(dialog); }
 
 void setWideTextFunctionsMissingForTesting(bool missing) { wideFunctionsForcedMissing = missing; }
