@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "support/fake_runtime.h"
+#include "support/http_server.h"
 #include "support/media_files.h"
 #include "support/payload_bytes.h"
 #include "support/wine_run.h"
@@ -101,6 +102,7 @@ void makeRuntime(const std::string& home, FakeJvm jvm = FakeJvm::Working, bool u
 struct Installer {
   Records records;
   std::vector<std::pair<std::string, std::string>> files;
+  std::vector<std::pair<int32_t, std::u16string>> wide;
   std::string unextracted = "for the Java side";
 
   Bytes payload() const {
@@ -131,6 +133,7 @@ struct Installer {
       }
     }
     layout.wide = {{20013, u"Setup"}};
+    layout.wide.insert(layout.wide.end(), wide.begin(), wide.end());
     layout.unextracted = unextracted;
     layout.withChecksum = true;
     return buildPayload(layout);
@@ -290,7 +293,9 @@ class LaunchE2ETest : public ::testing::Test {
     // No display: a window the launcher tries to make fails at once instead of waiting for
     // a user.
     command.unset = {"DISPLAY",         "WAYLAND_DISPLAY",   "VANTREL_LOG",  "MANPATH",        "QUOLL_JAVA_HOME",
-                     "VANTREL_JAVA_HOME", "JAVA_HOME",        "TESTJVM_FAIL", "QUOLL_TEST_JRE", "QUOLL_TEST_CP"};
+                     "VANTREL_JAVA_HOME", "JAVA_HOME",        "TESTJVM_FAIL", "QUOLL_TEST_JRE", "QUOLL_TEST_CP",
+                     // The downloads go to a server on this machine, never through a proxy.
+                     "http_proxy",      "HTTP_PROXY",        "https_proxy",  "HTTPS_PROXY",    "all_proxy"};
     command.workingDirectory = dir_;
     command.timeoutMs = 60000;
     WineResult result = runUnderWine(command);
@@ -735,13 +740,17 @@ TEST_F(LaunchE2ETest, ManualSelectionSkipsTheSearchAndGoesToTheNoRuntimeFlow) {
     bool searched;
     int exitCode;
     const char* out;
+    const char* logLine;  // the flow's last word in the log
   } rows[] = {
-      {"manual, no automatic download", {"-q", "-manual"}, "0", "0", false, 83, "No JRE found. Aborting.\n"},
-      {"/manual, automatic download", {"-q", "/manual"}, "1", "0", false, 1, "No JRE found. Trying to download.\n"},
-      {"search without result, automatic download", {"-q"}, "1", "0", true, 1, "No JRE found. Trying to download.\n"},
+      {"manual, no automatic download", {"-q", "-manual"}, "0", "0", false, 83, "No JRE found. Aborting.\n", ""},
+      // No download location: the address cannot be opened.
+      {"/manual, automatic download", {"-q", "/manual"}, "1", "0", false, 1, "No JRE found. Trying to download.\n",
+       "Downloading JRE"},
+      {"search without result, automatic download", {"-q"}, "1", "0", true, 1, "No JRE found. Trying to download.\n",
+       "Downloading JRE"},
       // Not quiet, the progress dialog hidden, and no window can be made: the flow runs
-      // without one instead of the launch going on without a runtime.
-      {"not quiet, no window for the flow", {}, "0", "1", true, 1, ""},
+      // without one, cannot show its dialog either, and ends instead of launching nothing.
+      {"not quiet, no window for the flow", {}, "0", "1", true, 1, "", "ERROR: Could not show the no-runtime dialog"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -749,18 +758,28 @@ TEST_F(LaunchE2ETest, ManualSelectionSkipsTheSearchAndGoesToTheNoRuntimeFlow) {
     Installer installer;
     installer.records = {{122, "app.Main"}, {128, row.searched ? "Bno-such-dir" : "EQUOLL_TEST_JRE"},
                          {157, row.autoDownload}, {155, row.hideDialog}};
+    installer.wide = {{20003, u"Download failed."}};
     const WineResult result = run(writeInstaller(installer), row.args, {{"QUOLL_TEST_JRE", winePathOf(home)}});
     EXPECT_EQ(result.exitCode, row.exitCode) << result.err;
     EXPECT_EQ(result.out, row.out);
     const std::string log = takeLog();
     EXPECT_EQ(log.find("Searching for a JVM") != std::string::npos, row.searched) << log;
     if (row.exitCode == 1) {
-      EXPECT_TRUE(hasLine(log, "Runtime download not available in this build")) << log;
-      expectFatal(result, withPlaceholder(kNoJvm, "32"));
+      EXPECT_TRUE(hasLine(log, "Download location: ")) << log;
+      EXPECT_TRUE(hasLine(log, row.logLine)) << log;
     }
-    EXPECT_EQ(globalMarker(), -1) << "the markers are cleared";
-    EXPECT_EQ(markerValues(), 0);
+    if (std::string(row.logLine) == "Downloading JRE") {
+      expectFatal(result, "Download failed.");
+      EXPECT_TRUE(log.find("ERROR: InternetOpenUrl failed with error code ") != std::string::npos) << log;
+      // A failed download counts as an interrupted run: the next start offers the manual choice.
+      EXPECT_EQ(globalMarker(), 1);
+    } else {
+      if (row.exitCode == 1) expectFatal(result, withPlaceholder(kNoJvm, "32"));
+      EXPECT_EQ(globalMarker(), -1) << "the markers are cleared";
+      EXPECT_EQ(markerValues(), 0);
+    }
     EXPECT_FALSE(exists(record_));
+    clearRegistry();
     forgetRuns();
   }
 }
@@ -913,6 +932,72 @@ TEST_F(LaunchE2ETest, LanguageRestartLoadsTheExtractedRuntimeOfTheCurrentDirecto
   EXPECT_EQ(std::vector<std::string>(arguments.end() - 2, arguments.end()),
             (std::vector<std::string>{"__vnq_lang_restart", "de"}));
   EXPECT_EQ(globalMarker(), -1) << "a restart writes no markers";
+}
+
+// Quiet installers without a runtime that download one from a server on this machine.
+Installer downloadingInstaller(const std::string& url) {
+  Installer installer;
+  installer.records = {{122, "app.Main"}, {128, "Bno-such-dir"}, {157, "1"}, {150, url}};
+  installer.files = {{"app.jar", "app"}};
+  installer.wide = {{20003, u"Download failed."}};
+  return installer;
+}
+
+TEST_F(LaunchE2ETest, AutomaticDownloadFetchesTheArchiveAndPreparesItLikeAnIncludedRuntime) {
+  const std::string home = dir_ + "/served-rt";
+  makeRuntime(home);
+  const std::string archive = runtimeArchive(home);
+  ASSERT_FALSE(archive.empty()) << "tar failed";
+  LocalHttpServer server({{"/jre.tar.gz", HttpReply{200, archive}}});
+  ASSERT_TRUE(server.listening());
+  const WineResult result = run(writeInstaller(downloadingInstaller(server.url("/jre.tar.gz"))), {"-q"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, "No JRE found. Trying to download.\n");
+  const std::string log = takeLog();
+  for (const std::string& line : {"Download location: " + server.url("/jre.tar.gz"), std::string("Downloading JRE"),
+                                 "file size: " + std::to_string(archive.size()), std::string("download successful"),
+                                 std::string("Done"), std::string("extracting JRE"), std::string("launch done")}) {
+    EXPECT_NE(log.find("\n" + line), std::string::npos) << line << "\n" << log;
+  }
+  EXPECT_EQ(server.requests("/jre.tar.gz"), 1);
+  const std::string temp = tempDirOf(log);
+  const std::vector<std::string> lines = recordLines();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lowercase(lines[0]), lowercase("module " + temp + "\\jre\\bin\\server\\jvm.dll"));
+  EXPECT_FALSE(exists(hostPathOf(temp) + "/jre.tar.gz")) << "the archive is deleted once extracted";
+}
+
+TEST_F(LaunchE2ETest, DownloadsThatFailEndWithTheDownloadMessageAndLeaveNoArchive) {
+  const std::string body(100000, 'z');
+  HttpReply noLength{200, body};
+  noLength.sendLength = false;
+  HttpReply cut{200, body};
+  cut.cutAfter = 40000;
+  LocalHttpServer server({{"/no-length", noLength}, {"/cut", cut}, {"/missing", HttpReply{404, "no such file"}}});
+  ASSERT_TRUE(server.listening());
+  struct Row {
+    const char* path;
+    int requests;
+    std::vector<std::string> errors;
+  } rows[] = {
+      // Asked twenty times, with the address reopened after each failure.
+      {"/no-length", 21, {"HttpQueryInfo (try 1) failed with error code", "HttpQueryInfo (try 20) failed", "Giving up"}},
+      {"/cut", 1, {"file size: 100000"}},
+      {"/missing", 1, {"Server answered with status 404"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.path);
+    const WineResult result = run(writeInstaller(downloadingInstaller(server.url(row.path))), {"-q"});
+    expectFatal(result, "Download failed.");
+    const std::string log = takeLog();
+    for (const std::string& error : row.errors) EXPECT_NE(log.find(error), std::string::npos) << error << "\n" << log;
+    EXPECT_EQ(log.find("download successful"), std::string::npos) << log;
+    EXPECT_EQ(server.requests(row.path), row.requests);
+    EXPECT_FALSE(exists(hostPathOf(tempDirOf(log)) + "/jre.tar.gz")) << "no partial archive is left";
+    EXPECT_FALSE(exists(record_));
+    clearRegistry();
+    forgetRuns();
+  }
 }
 
 }  // namespace
