@@ -1,0 +1,194 @@
+// The no-runtime dialog on a virtual display: its text for each combination of version
+// bounds, the Download button only where there is something to download, Cancel ending the
+// run, Download fetching a runtime from a server on this machine (in the progress dialog
+// opened just for it when the installer hides that dialog), and Locate loading a java.exe
+// chosen in the file dialog.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "gui/gui_session.h"
+#include "support/fake_runtime.h"
+#include "support/http_server.h"
+#include "support/media_files.h"
+#include "support/payload_bytes.h"
+
+namespace {
+
+using Records = std::vector<std::pair<int32_t, std::string>>;
+
+const char kMarkerKey[] = "SOFTWARE\\northgale\\quoll";
+// The file dialog's file-name box.
+constexpr int kFileNameComboId = 0x47c;
+
+std::string withoutCarriageReturns(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c != '\r') out.push_back(c);
+  }
+  return out;
+}
+
+class NoRuntimeDialogTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { session_ = new GuiSession; }
+  static void TearDownTestSuite() {
+    delete session_;
+    session_ = nullptr;
+  }
+
+  void SetUp() override {
+    if (!session_->ready()) GTEST_SKIP() << "no virtual display: " << session_->skipReason();
+    ASSERT_TRUE(pathExists(launcherExePath())) << "no launcher at " << launcherExePath();
+    dir_ = makeTempDirectory("gui-no-runtime-");
+    session_->deleteValue(kMarkerKey, "InstallStarted");
+  }
+
+  void TearDown() override {
+    if (dir_.empty()) return;
+    for (const std::string& log : logsOfRunsIn(dir_)) std::remove(log.c_str());
+    removeTree(dir_);
+    session_->cleanTemporaryFiles();
+    session_->deleteValue(kMarkerKey, "InstallStarted");
+  }
+
+  // An installer with no runtime to find (type 5: the stand-in runtimes have java.exe only).
+  std::string writeInstaller(const Records& extra) {
+    PayloadLayout layout;
+    layout.narrow = {{107, "5"}, {1000, "Error"}, {2001, "i"}, {122, "app.Main"}, {128, "Bno-such-dir"}};
+    layout.narrow.insert(layout.narrow.end(), extra.begin(), extra.end());
+    layout.wide = {{20013, u"Setup"},
+                   {20005, u"No %S-bit runtime; download or locate."},
+                   {20006, u"No %S-bit runtime; locate."},
+                   {20019, u"Minimum version:"},
+                   {20020, u"Maximum version:"},
+                   {20010, u"Download"},
+                   {20011, u"Locate"},
+                   {20012, u"Cancel"},
+                   {20004, u"Select java.exe"},
+                   {20001, u"Downloading"},
+                   {20009, u"Connecting"},
+                   {20008, u"%.2f MB of %.2f MB (%.1f%%), %.1f kb/s"}};
+    layout.withChecksum = true;
+    const std::string exe = dir_ + "/setup.exe";
+    writeMediaFile(exe, buildPayload(layout));
+    return exe;
+  }
+
+  BackgroundRun launch(const std::string& exe) {
+    WineCommand command;
+    command.program = exe;
+    command.environment = {{"QUOLL_LOG", "yes"}, {"TESTJVM_RECORD", winePathOf(dir_ + "/jvm-calls.txt")}};
+    command.unset = {"VANTREL_LOG", "VANTREL_JAVA_HOME", "QUOLL_JAVA_HOME", "JAVA_HOME",
+                     "http_proxy", "HTTP_PROXY", "all_proxy"};
+    command.workingDirectory = dir_;
+    return session_->start(command);
+  }
+
+  WindowInfo noRuntimeDialog(int timeoutMs = 60000) {
+    return session_->wintool("show", {"--class", "#32770", "--title", "Setup"}, timeoutMs);
+  }
+
+  std::string logs() const {
+    std::string text;
+    for (const std::string& log : logsOfRunsIn(dir_)) text += withoutCarriageReturns(readWholeFile(log));
+    return text;
+  }
+
+  static GuiSession* session_;
+  std::string dir_;
+};
+
+GuiSession* NoRuntimeDialogTest::session_ = nullptr;
+
+TEST_F(NoRuntimeDialogTest, TextFollowsTheBoundsDownloadNeedsALocationAndCancelEndsTheRun) {
+  struct Row {
+    const char* location;
+    const char* min;
+    const char* max;
+    const char* text;
+  } rows[] = {
+      {"http://127.0.0.1:9/jre.tar.gz", "1.6", "", "No 32-bit runtime; download or locate. (Minimum version: 1.6)"},
+      {"", "1.6", "1.8", "No 32-bit runtime; locate. (Minimum version: 1.6, Maximum version: 1.8)"},
+      {"http://127.0.0.1:9/jre.tar.gz", "", "1.8", "No 32-bit runtime; download or locate. (Maximum version: 1.8)"},
+      {"", "", "", "No 32-bit runtime; locate."},
+  };
+  bool first = true;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.text);
+    const std::string exe = writeInstaller({{150, row.location}, {126, row.min}, {127, row.max}});
+    BackgroundRun run = launch(exe);
+    const WindowInfo dialog = noRuntimeDialog();
+    ASSERT_TRUE(dialog.found) << run.err() << logs();
+    if (first) {
+      EXPECT_TRUE(session_->screenshot("no-runtime-dialog"));
+    }
+    first = false;
+    EXPECT_TRUE(session_->wintool("click", {"--class", "#32770", "--title", "Setup", "--id", "2"}, 5000).found);
+    EXPECT_EQ(run.wait(60000), 1);
+
+    const WindowInfo::Child* text = dialog.child(1003);
+    const WindowInfo::Child* download = dialog.child(1004);
+    const WindowInfo::Child* locate = dialog.child(1005);
+    const WindowInfo::Child* cancel = dialog.child(2);
+    ASSERT_TRUE(text && download && locate && cancel);
+    EXPECT_EQ(text->text, row.text);
+    EXPECT_EQ(download->visible, *row.location != '\0');
+    EXPECT_EQ(download->text, "Download");
+    EXPECT_EQ(locate->text, "Locate");
+    EXPECT_EQ(cancel->text, "Cancel");
+    EXPECT_FALSE(session_->valueExists(kMarkerKey, "InstallStarted")) << "Cancel clears the markers";
+    EXPECT_NE(logs().find("\nDownload location: " + std::string(row.location) + "\n"), std::string::npos) << logs();
+    for (const std::string& log : logsOfRunsIn(dir_)) std::remove(log.c_str());
+    session_->cleanTemporaryFiles();
+  }
+}
+
+TEST_F(NoRuntimeDialogTest, DownloadRunsInTheProgressDialogOpenedForIt) {
+  const std::string home = dir_ + "/served-rt";
+  makeFakeRuntime(home);
+  const std::string archive = dir_ + "/served-rt.tar.gz";
+  ASSERT_EQ(std::system(("tar --format=ustar -czf '" + archive + "' -C '" + home + "' bin").c_str()), 0);
+  LocalHttpServer server({{"/jre.tar.gz", HttpReply{200, readWholeFile(archive)}}});
+  ASSERT_TRUE(server.listening());
+  // The installer hides its progress dialog; the flow opens it for the transfer.
+  const std::string exe = writeInstaller({{150, server.url("/jre.tar.gz")}, {155, "1"}});
+  BackgroundRun run = launch(exe);
+  ASSERT_TRUE(noRuntimeDialog().found) << run.err() << logs();
+  EXPECT_TRUE(session_->wintool("show", {"--class", "MyDialogClass"}, 5000).found) << "the dialog opened for the flow";
+  EXPECT_TRUE(session_->wintool("click", {"--class", "#32770", "--title", "Setup", "--id", "1004"}, 5000).found);
+  EXPECT_EQ(run.wait(90000), 0) << logs();
+  const std::string log = logs();
+  for (const char* line : {"Downloading JRE", "download successful", "Done", "extracting JRE", "launch done"}) {
+    EXPECT_NE(log.find("\n" + std::string(line) + "\n"), std::string::npos) << line << "\n" << log;
+  }
+  EXPECT_EQ(server.requests("/jre.tar.gz"), 1);
+}
+
+TEST_F(NoRuntimeDialogTest, LocateLoadsTheJavaExeChosenInTheFileDialog) {
+  const std::string home = dir_ + "/located-rt";
+  makeFakeRuntime(home);
+  const std::string exe = writeInstaller({});
+  BackgroundRun run = launch(exe);
+  ASSERT_TRUE(noRuntimeDialog().found) << run.err() << logs();
+  EXPECT_TRUE(session_->wintool("click", {"--class", "#32770", "--title", "Setup", "--id", "1005"}, 5000).found);
+  const WindowInfo chooser = session_->wintool("show", {"--class", "#32770", "--title", "Select java.exe"}, 30000);
+  ASSERT_TRUE(chooser.found) << logs();
+  const std::string javaExe = winePathOf(home) + "\\bin\\java.exe";
+  EXPECT_TRUE(session_->wintool("settext", {"--class", "#32770", "--title", "Select java.exe", "--id",
+                                            std::to_string(kFileNameComboId), "--text", javaExe},
+                                5000)
+                  .found);
+  EXPECT_TRUE(
+      session_->wintool("click", {"--class", "#32770", "--title", "Select java.exe", "--id", "1"}, 5000).found);
+  EXPECT_EQ(run.wait(90000), 0) << logs();
+  const std::string log = logs();
+  EXPECT_NE(log.find("\nlaunch done\n"), std::string::npos) << log;
+  EXPECT_EQ(log.find("Downloading JRE"), std::string::npos) << log;
+  const std::string calls = withoutCarriageReturns(readWholeFile(dir_ + "/jvm-calls.txt"));
+  EXPECT_NE(calls.find("located-rt\\bin\\server\\jvm.dll"), std::string::npos) << calls;
+}
+
+}  // namespace
