@@ -117,14 +117,20 @@ WindowInfo parseWindowInfo(const std::string& output) {
     const std::string key = line.substr(0, eq);
     const std::string value = line.substr(eq + 1);
     if (key == "child") {
-      // child=<id> class=<name> visible=<0|1> text=<text>
+      // child=<id> class=<name> visible=<0|1> rect=<l> <t> <r> <b> text=<text>
       WindowInfo::Child c;
       c.id = std::atoi(value.c_str());
       const size_t cls = value.find(" class=");
       const size_t vis = value.find(" visible=");
       const size_t txt = value.find(" text=");
+      const size_t place = value.find(" rect=");
       if (cls != std::string::npos && vis != std::string::npos) c.className = value.substr(cls + 7, vis - cls - 7);
       if (vis != std::string::npos) c.visible = value.compare(vis + 9, 1, "1") == 0;
+      if (place != std::string::npos && place < txt) {
+        std::istringstream numbers(value.substr(place + 6, txt - place - 6));
+        int v = 0;
+        while (numbers >> v) c.rect.push_back(v);
+      }
       if (txt != std::string::npos) c.text = value.substr(txt + 6);
       info.children.push_back(c);
     } else {
@@ -258,8 +264,11 @@ bool GuiSession::startXvfb() {
 bool GuiSession::preparePrefix() {
   const std::string prefix = GUI_WINEPREFIX;
   if (!exists(prefix + "/system.reg")) {
-    // Creating a prefix takes a while (and longer on a busy machine).
+    // Creating a prefix takes a while (and longer on a busy machine). The registry files
+    // are written when the server that wineboot started ends; made persistent below, it
+    // would keep them in memory and the check for system.reg would fail on a new prefix.
     runBounded({wineLoader(), "wineboot", "-i"}, 600000);
+    runBounded({kWineServer, "-w"}, 60000);
   }
   // A persistent server makes every later Windows process start quickly; it is ours alone,
   // so it is ended with the session.
@@ -392,11 +401,15 @@ void GuiSession::deleteValue(const std::string& keyPath, const std::string& name
   run(command);
 }
 
-bool GuiSession::screenshot(const std::string& name) {
+std::string GuiSession::screenshotPath(const std::string& name) const {
+  return std::string(GUI_SCREENSHOT_DIR) + "/" + name + ".png";
+}
+
+bool GuiSession::screenshot(const std::string& name, const std::string& window) {
   mkdir(LAUNCHER_SOURCE_DIR "/build", 0755);
   mkdir(GUI_SCREENSHOT_DIR, 0755);
-  const std::string path = std::string(GUI_SCREENSHOT_DIR) + "/" + name + ".png";
-  return runBounded({"import", "-display", display_, "-window", "root", path}, 30000) == 0 && exists(path);
+  const std::string path = screenshotPath(name);
+  return runBounded({"import", "-display", display_, "-window", window, path}, 30000) == 0 && exists(path);
 }
 
 void GuiSession::cleanTemporaryFiles() {

@@ -19,6 +19,7 @@ struct WindowInfo {
     int id = 0;
     std::string className;
     bool visible = false;
+    std::vector<int> rect;  // left, top, right, bottom from the window's top-left corner
     std::string text;
   };
   bool found = false;
@@ -96,8 +97,10 @@ class GuiSession {
   bool valueExists(const std::string& keyPath, const std::string& name);
   void deleteValue(const std::string& keyPath, const std::string& name);
 
-  // The whole screen as build/screenshots/<name>.png; false when import failed.
-  bool screenshot(const std::string& name);
+  // The whole screen (or the X window `window`, see wintool's "xwindow") as
+  // build/screenshots/<name>.png; false when import failed.
+  bool screenshot(const std::string& name, const std::string& window = "root");
+  std::string screenshotPath(const std::string& name) const;
   // Removes what runs left in the prefix's temporary directories (extracted files, logs).
   void cleanTemporaryFiles();
 

@@ -1,8 +1,8 @@
 // The launcher's windows on a virtual display: the progress dialog's texts (also outside the
-// ANSI code page), its place, the ways to cancel it, the question after a failed run, the
-// single-instance hand-over and the reboot command line. A slow payload (one large included
-// file, checked and extracted while the dialog shows) keeps the dialog up long enough to
-// look at it.
+// ANSI code page), its place, its icon as the builder set it, the ways to cancel it, the
+// question after a failed run, the single-instance hand-over and the reboot command line.
+// A slow payload (one large included file, checked and extracted while the dialog shows)
+// keeps the dialog up long enough to look at it.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -12,6 +12,7 @@
 #include <fstream>
 #include <functional>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "platform/text.h"
 #include "support/fake_runtime.h"
 #include "support/payload_bytes.h"
+#include "tools/pe_fixture.h"
 
 namespace {
 
@@ -56,8 +58,10 @@ bool hasLine(const std::string& log, const std::string& line) {
 }
 
 // A media file whose one included file, "big.bin", holds `size` zero bytes, with a
-// checksum; written as a stream so the test never holds it in memory.
-void writeSlowMedia(const std::string& path, Records records, uint64_t size) {
+// checksum; written as a stream so the test never holds it in memory. The executable image
+// of `stub` (a launcher, or a media file built from one) goes in front.
+void writeSlowMedia(const std::string& path, Records records, uint64_t size,
+                    const Bytes& stub = readFileBytes(launcherExePath())) {
   records.push_back({2002, "1"});
   records.push_back({2003, "big.bin"});
   const Bytes head = PayloadBytes().narrowRecords(records).wideRecords(wideTexts()).i64(static_cast<int64_t>(size)).bytes();
@@ -69,7 +73,6 @@ void writeSlowMedia(const std::string& path, Records records, uint64_t size) {
     crc = crc32(crc, chunk.data(), static_cast<uInt>(n));
     left -= n;
   }
-  const Bytes stub = readFileBytes(launcherExePath());
   const Bytes header = PayloadBytes().header(1, static_cast<uint32_t>(crc), static_cast<int64_t>(head.size() + size)).bytes();
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(stub.data()), static_cast<std::streamsize>(peLayoutOf(stub).imageEnd()));
@@ -286,6 +289,101 @@ TEST_F(GuiTest, EscapeEnterAndTheCloseBoxCancelLikeTheButton) {
     for (const std::string& kept : logsOfRunsIn(slowDir_)) std::remove(kept.c_str());
     session_->cleanTemporaryFiles();
   }
+}
+
+// The images of an X window's _NET_WM_ICON as xprop prints it ("_NET_WM_ICON = w, h,
+// ARGB..., w, h, ARGB..."): each one's size and whether all its pixels are `argb`.
+std::vector<std::string> iconImages(const std::string& xprop, uint32_t argb) {
+  std::vector<unsigned long> values;
+  const size_t equals = xprop.find('=');
+  std::istringstream in(equals == std::string::npos ? std::string() : xprop.substr(equals + 1));
+  std::string value;
+  while (std::getline(in, value, ',')) values.push_back(std::stoul(value));
+  std::vector<std::string> images;
+  for (size_t at = 0; at + 2 <= values.size();) {
+    const size_t pixels = values[at] * values[at + 1];
+    if (at + 2 + pixels > values.size()) break;
+    bool uniform = true;
+    for (size_t i = at + 2; i < at + 2 + pixels; ++i) uniform = uniform && values[i] == argb;
+    images.push_back(std::to_string(values[at]) + "x" + std::to_string(values[at + 1]) + (uniform ? " uniform" : " mixed"));
+    at += 2 + pixels;
+  }
+  return images;
+}
+
+// How many pixels of `rect` (left, top, right, bottom) in a binary PPM have colour `rgb`;
+// -1 when the picture is unreadable or the rectangle is not inside it.
+long pixelsOfColour(const std::string& ppm, const std::vector<int>& rect, uint32_t rgb) {
+  std::istringstream in(ppm);
+  std::string magic;
+  int width = 0;
+  int height = 0;
+  int maximum = 0;
+  in >> magic >> width >> height >> maximum;
+  in.get();
+  const size_t data = static_cast<size_t>(in.tellg());
+  if (magic != "P6" || maximum != 255 || rect.size() != 4 || ppm.size() < data + size_t(3) * width * height ||
+      rect[0] < 0 || rect[1] < 0 || rect[2] > width || rect[3] > height) {
+    return -1;
+  }
+  long count = 0;
+  for (int y = rect[1]; y < rect[3]; ++y) {
+    for (int x = rect[0]; x < rect[2]; ++x) {
+      const unsigned char* p = reinterpret_cast<const unsigned char*>(ppm.data()) + data + 3 * (size_t(y) * width + x);
+      if ((uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]) == rgb) ++count;
+    }
+  }
+  return count;
+}
+
+TEST_F(GuiTest, TheBuiltInstallersIconIsTheDialogClassIconAndShowsInTheProgressDialog) {
+  // The builder puts the icon into the launcher; the slow payload behind it keeps the
+  // dialog up. A colour that nothing else on the screen has.
+  constexpr uint32_t kIconRgb = 0x12C4A7;
+  mediatest::writeFile(dir_ + "/app.ico", mediatest::makeIco({{16, kIconRgb, false}, {32, kIconRgb, false}}));
+  mediatest::writeFile(dir_ + "/desc.json", R"({"mainClass": "M", "executableType": 1, "icon": "app.ico"})");
+  const mediatest::Outcome built =
+      mediatest::mediapack({"build", dir_ + "/desc.json", "-o", dir_ + "/built.exe", "--stub", launcherExePath()});
+  ASSERT_EQ(built.code, 0) << built.err;
+  writeSlowMedia(dir_ + "/setup.exe", kRecords, kSlowFileBytes, readFileBytes(dir_ + "/built.exe"));
+
+  BackgroundRun run;
+  ASSERT_TRUE(startHeld(run, dir_ + "/setup.exe", {})) << "no progress dialog; log:\n" << logsText(dir_);
+  letPaint(run);
+  const WindowInfo dialog = session_->wintool("show", {"--class", "MyDialogClass"}, 5000);
+  const std::string window = dialog.field("xwindow");
+  ASSERT_FALSE(window.empty()) << "wintool named no X window for the dialog";
+  // Wine's X11 driver hands the desktop the window's icon, which for this dialog (it sets
+  // none of its own) is its class icon, read in the launcher's process.
+  const mediatest::ProgramRun icon = mediatest::runProgram(
+      {"xprop", "-display", session_->display(), "-id", window, "-notype", "-f", "_NET_WM_ICON", "32c", " = $0+",
+       "_NET_WM_ICON"});
+  const bool shot = session_->screenshot("progress-dialog-icon", window);
+  const WindowInfo::Child* iconControl = nullptr;
+  for (const WindowInfo::Child& child : dialog.children) {
+    if ((child.id == -1 || child.id == 0xFFFF) && child.className == "Static") iconControl = &child;
+  }
+  EXPECT_TRUE(session_->wintool("click", {"--class", "MyDialogClass", "--id", "2"}, 5000).found);
+  run.thaw();
+  EXPECT_EQ(run.wait(60000), 0);
+
+  ASSERT_EQ(icon.code, 0) << icon.err;
+  const std::vector<std::string> images = iconImages(icon.out, 0xFF000000u | kIconRgb);
+  ASSERT_FALSE(images.empty()) << icon.out.substr(0, 200);
+  for (const std::string& image : images) EXPECT_EQ(image.substr(image.find(' ') + 1), "uniform") << image;
+
+  // The static icon control of the dialog is filled with the icon's colour on screen.
+  ASSERT_TRUE(shot);
+  ASSERT_NE(iconControl, nullptr) << "the dialog has no icon control";
+  const std::vector<int>& place = iconControl->rect;
+  ASSERT_EQ(place.size(), 4u);
+  ASSERT_GT(place[2] - place[0], 0);
+  ASSERT_GT(place[3] - place[1], 0);
+  const mediatest::ProgramRun ppm =
+      mediatest::runProgram({"convert", session_->screenshotPath("progress-dialog-icon"), "ppm:-"});
+  ASSERT_EQ(ppm.code, 0) << ppm.err;
+  EXPECT_EQ(pixelsOfColour(ppm.out, place, kIconRgb), long(place[2] - place[0]) * (place[3] - place[1]))
+      << "icon control at " << place[0] << "," << place[1] << " to " << place[2] << "," << place[3];
 }
 
 TEST_F(GuiTest, QuietAndHiddenRunsWorkWithoutADialog) {
