@@ -10,3 +10,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Not runnable on machines without 32-bit emulation; see mingw-x86_64.cmake.
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# zlib goes into the launcher itself: a Windows machine has no zlib1.dll to import.
+set(ZLIB_USE_STATIC_LIBS ON)

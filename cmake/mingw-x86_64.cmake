@@ -12,3 +12,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 get_filename_component(_top "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${_top}/scripts/wine)
+# zlib goes into the launcher itself: a Windows machine has no zlib1.dll to import.
+set(ZLIB_USE_STATIC_LIBS ON)
