@@ -138,6 +138,14 @@ TEST_F(JavaExeTest, OutputOtherThanAVersionLineIsNoVersion) {
   configureJava(exe, JavaBehaviour{"openjdk version \"17.0.2\" 2022-01-18"});
   EXPECT_TRUE(checkJavaExe(path, version, "", "", true, true));
   EXPECT_EQ(version, "17.0.2");
+  // Only the first 99 characters of the line are read: a closing quote as the 100th is not.
+  const std::string fits(84, '1'), cut(85, '1');
+  configureJava(exe, JavaBehaviour{"java version \"" + fits + "\""});
+  EXPECT_TRUE(checkJavaExe(path, version, "", "", true, false));
+  EXPECT_EQ(version, fits);
+  configureJava(exe, JavaBehaviour{"java version \"" + cut + "\" " + std::string(2000, 'x')});
+  EXPECT_FALSE(checkJavaExe(path, version, "", "", true, false));
+  EXPECT_EQ(version, "");
 }
 
 TEST_F(JavaExeTest, WindowedExecutableAndMissingFiles) {

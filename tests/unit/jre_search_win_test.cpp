@@ -2,6 +2,7 @@
 #include "jre/jre_search.h"
 
 #include "jre/registry_sources.h"
+#include "jre/search_sequence.h"
 #include "jre_test_env_win.h"
 
 using namespace jretest;
@@ -94,6 +95,20 @@ TEST_F(JreSearchTest, PreferredLocationEndsTheSearch) {
   EXPECT_EQ(exe, lower(good + "\\bin\\java.exe"));
   EXPECT_EQ(log.count("Using preferred location"), 1);
   EXPECT_TRUE(log.lines({"Testing location"}).empty());
+}
+
+TEST_F(JreSearchTest, LocationFileLinesAreReadUpTo8191Characters) {
+  struct Row { std::string content; std::string line; } rows[] = {
+      {std::string(8191, 'a') + "\r\n", std::string(8191, 'a')},
+      {std::string(9000, 'b') + "\n", std::string(8191, 'b')},  // the rest is not a line of its own
+      {"\r\n", ""},
+  };
+  for (const Row& row : rows) {
+    locationFile("inst_jre.cfg", row.content);
+    std::string line = "stale";
+    ASSERT_TRUE(readLocationFile(line, kInstallerLocationFile)) << row.content.size();
+    EXPECT_EQ(line, row.line) << row.content.size();
+  }
 }
 
 TEST_F(JreSearchTest, EmptySequenceStillTriesTheFixedSteps) {

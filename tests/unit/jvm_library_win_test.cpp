@@ -99,3 +99,30 @@ TEST_F(LoadDllWinTest, FailuresRestoreOrKeepPath) {
   EXPECT_NE(log.find("ERROR: Could not load functions", last), std::string::npos);
   FreeLibrary(GetModuleHandleA((damaged + "\\hotspot\\jvm.dll").c_str()));
 }
+
+TEST_F(LoadDllWinTest, APathThatCannotTakeTheBinDirectoryIsLeftAsItWas) {
+  const std::string bin = dir.file("rt\\bin");
+  ASSERT_TRUE(placeJvmDll(testJvmDll(), bin + "\\hotspot"));
+  foundExe = bin + "\\java.exe";
+  const std::string head = "C:\\windows\\system32;C:\\";
+  // PATH is read whole, so one longer than the launcher's buffer is refused, never cut.
+  struct Row { size_t length; bool extended; } rows[] = {
+      {kMaxPathVariable - 1 - bin.size(), true},  // the new PATH has exactly the maximum
+      {kMaxPathVariable - bin.size(), false},
+      {kMaxPathVariable + 1, false},
+      {20000, false},
+  };
+  for (const Row& row : rows) {
+    const std::string before = head + std::string(row.length - head.size(), 'p');
+    ScopedEnvVar longPath("PATH", before.c_str());
+    ASSERT_TRUE(LoadDLL(false, nullptr, false)) << row.length;
+    const std::string expected = row.extended ? before + ";" + bin : before;
+    EXPECT_EQ(processPath().size(), expected.size()) << row.length;
+    EXPECT_TRUE(processPath() == expected && std::string(getenv("PATH")) == expected) << row.length;
+    EXPECT_EQ(logText().find("ERROR: PATH too long (" + std::to_string(row.length) + " characters)") !=
+                  std::string::npos,
+              !row.extended)
+        << row.length;
+    unloadModuleOf(reinterpret_cast<void*>(jvmLibrary().createJavaVMEntry));
+  }
+}

@@ -57,6 +57,30 @@ TEST_F(NativeLibraryPathWinTest, AnEmptyListSetsPathToItself) {
   EXPECT_NE(log.find("Setting PATH (native libs) C:\\a;C:\\b\n"), std::string::npos) << log;
 }
 
+TEST_F(NativeLibraryPathWinTest, APreviousPathTooLongIsCutBetweenElements) {
+  // 2000 elements of ten characters with their separators: 20000 in all, more than fits.
+  std::string previous;
+  for (int i = 0; i < 2000; ++i) {
+    char element[16];
+    std::snprintf(element, sizeof element, "C:\\p%05d;", i);
+    previous += element;
+  }
+  ScopedEnvVar path("PATH", previous.c_str());
+  configTable().narrow[CFG_NATIVE_LIBRARY_DIRECTORIES] = "lib";
+  prependNativeLibraryPath();
+  const std::string prefix = getExeDir() + "lib;";
+  const std::string now = systemPath();
+  ASSERT_EQ(now.compare(0, prefix.size(), prefix), 0) << now.substr(0, 200);
+  EXPECT_LE(now.size(), kMaxPathValue);
+  EXPECT_GT(now.size(), kMaxPathValue - 10);
+  const std::string kept = now.substr(prefix.size());
+  EXPECT_EQ(previous.compare(0, kept.size() + 1, kept + ";"), 0) << "only whole elements are kept";
+  EXPECT_EQ(std::string(std::getenv("PATH")), now);
+  const std::string log = readTextFile(logPathForTesting());
+  EXPECT_NE(log.find("ERROR: previous PATH does not fit behind the native library directories"),
+            std::string::npos);
+}
+
 TEST_F(NativeLibraryPathWinTest, ExpansionSeesTheEnvironmentAsItIsNow) {
   ScopedEnvVar first("WORK_TEST_VAR", "one");
   std::string text = "${WORK_TEST_VAR}|${work_test_var}|%WORK_TEST_VAR%";

@@ -151,6 +151,32 @@ TEST_F(RegistrySourcesTest, PreviousInstallations) {
   EXPECT_FALSE(findPreviousInstallationJvm(RegistryHive::LocalMachine, exe, "", ""));
   setRegString(HKEY_LOCAL_MACHINE, kInstallationsKey, "app_dirs", "");
   EXPECT_FALSE(findPreviousInstallationJvm(RegistryHive::LocalMachine, exe, "", ""));
+  // A list too long for its buffer is refused whole, not cut to the directories that fit.
+  setRegString(HKEY_LOCAL_MACHINE, kInstallationsKey, "app_dirs", good + ";" + std::string(8192, 'x'));
+  EXPECT_FALSE(findPreviousInstallationJvm(RegistryHive::LocalMachine, exe, "", ""));
+}
+
+TEST_F(RegistrySourcesTest, TextValuesMustFitTheirBufferWithTheTerminator) {
+  RegKey key;
+  ASSERT_TRUE(key.create(HKEY_CURRENT_USER, "bounds"));
+  struct Row { DWORD type; std::string bytes; DWORD buffer; bool read; size_t length; } rows[] = {
+      {REG_SZ, std::string(8191, 'a') + '\0', kRegistryTextBuffer, true, 8191},
+      {REG_SZ, std::string(8192, 'a') + '\0', kRegistryTextBuffer, false, 0},
+      {REG_BINARY, std::string(8192, 'a'), kRegistryTextBuffer, false, 0},  // no room for the end
+      {REG_SZ, std::string(8191, 'a'), kRegistryTextBuffer, true, 8191},    // stored unterminated
+      {REG_SZ, std::string(20, 'a') + '\0' + std::string(8000, 'b'), kRegistryTextBuffer, true, 20},
+      {REG_SZ, std::string(99, '1') + '\0', 100, true, 99},
+      {REG_SZ, std::string(100, '1') + '\0', 100, false, 0},
+      {REG_SZ, std::string(70000, 'a') + '\0', kRegistryTextBuffer, false, 0},
+  };
+  for (const Row& row : rows) {
+    ASSERT_EQ(RegSetValueExA(key.get(), "v", 0, row.type, reinterpret_cast<const BYTE*>(row.bytes.data()),
+                             static_cast<DWORD>(row.bytes.size())),
+              ERROR_SUCCESS);
+    std::string text = "stale";
+    EXPECT_EQ(key.readString("v", row.buffer, text), row.read) << row.bytes.size() << " in " << row.buffer;
+    EXPECT_EQ(text.size(), row.read ? row.length : 5u) << row.bytes.size() << " in " << row.buffer;
+  }
 }
 
 TEST_F(RegistrySourcesTest, EnvironmentAndSearchPath) {

@@ -165,6 +165,10 @@ TEST_F(VmOptionsTest, ConfiguredOptionEdgeCases) {
   set(CFG_VM_OPTIONS, "-Da -include-options");
   EXPECT_EQ(collectVmOptionList({}, {}, path("x.exe")),
             (Options{"-Da", "-include-options", "-Djava.class.path="}));
+  // A record longer than the 8191 bytes the launcher reads is cut there.
+  set(CFG_VM_OPTIONS, "-Da " + std::string(9000, 'x'));
+  EXPECT_EQ(collectVmOptionList({}, {}, path("x.exe")),
+            (Options{"-Da", std::string(8191 - 4, 'x'), "-Djava.class.path="}));
   set(CFG_VM_OPTIONS, "-Dx=\"open");
   set(CFG_MSG_WRONG_PARAMETER, "Wrong Parameter Usage");
   testing::internal::CaptureStderr();
