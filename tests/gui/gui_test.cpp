@@ -9,6 +9,7 @@
 #include <zlib.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <set>
@@ -461,6 +462,53 @@ TEST_F(GuiTest, TheJavaWindowHidesTheProgressDialog) {
   EXPECT_NE(readWholeFile(dir_ + "/jvm-calls.txt").find("window shown"), std::string::npos);
   // The watcher clears the per-process marker once the Java window is there.
   EXPECT_EQ(log.find("timeout"), std::string::npos) << log;
+}
+
+TEST_F(GuiTest, TheBarGoesOnFromWhereThePreparedRuntimeLeftIt) {
+  // The watcher moves the bar a quarter of what is left of 400 at a time, from 100 for an
+  // installed runtime, 200 for an included one and 300 for an included packed one: the step
+  // between two moves tells where it started.
+  const std::string home = dir_ + "/runtime";
+  FakeRuntimeOptions withUnpacker;
+  withUnpacker.unpacker = true;
+  makeFakeRuntime(home, withUnpacker);
+  const std::string archive = dir_ + "/runtime.tar.gz";
+  ASSERT_EQ(std::system(("tar --format=ustar -czf '" + archive + "' -C '" + home + "' bin").c_str()), 0);
+  struct Row {
+    const char* name;
+    bool included;
+    const char* packed;
+    int start;
+  } rows[] = {{"installed", false, "0", 100}, {"included", true, "0", 200}, {"included, packed", true, "1", 300}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string exe = dir_ + "/setup.exe";
+    std::vector<std::pair<std::string, std::string>> files = {{"app.jar", "app"}};
+    if (row.included) files.push_back({"jre.tar.gz", readWholeFile(archive)});
+    writeQuickMedia(exe, files, {{107, "5"}, {1000, "Error"}, {2001, "i"}, {122, "app.Main"}, {153, row.packed}});
+    const std::string record = dir_ + "/jvm-calls.txt";
+    WineCommand command;
+    command.program = exe;
+    command.environment = {{"QUOLL_LOG", "yes"}, {"TESTJVM_FAIL", "bar"}, {"TESTJVM_RECORD", winePathOf(record)}};
+    if (!row.included) command.environment.push_back({"QUOLL_JAVA_HOME", winePathOf(home)});
+    command.unset = {"VANTREL_LOG", "VANTREL_JAVA_HOME", "JAVA_HOME", "QUOLL_JAVA_HOME"};
+    command.workingDirectory = dir_;
+    BackgroundRun run = session_->start(command);
+    EXPECT_EQ(run.wait(90000), 0) << logsText(dir_);
+    std::vector<int> positions;
+    std::istringstream lines(withoutCarriageReturns(readWholeFile(record)));
+    for (std::string line; std::getline(lines, line);) {
+      if (line.compare(0, 4, "bar ") == 0) positions.push_back(std::atoi(line.c_str() + 4));
+    }
+    ASSERT_EQ(positions.size(), 3u) << readWholeFile(record);
+    const int step = (400 - row.start) / 4;
+    EXPECT_EQ(positions[2] - positions[1], step) << positions[1] << " " << positions[2];
+    EXPECT_EQ((positions[1] - row.start) % step, 0) << positions[1];
+    std::remove(record.c_str());
+    for (const std::string& kept : logsOfRunsIn(dir_)) std::remove(kept.c_str());
+    session_->cleanTemporaryFiles();
+    clearMarkers();
+  }
 }
 
 TEST_F(GuiTest, LastRunQuestionOffersManualSelection) {
