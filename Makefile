@@ -2,14 +2,19 @@
 #
 # Trees: build/win32 (the shipped i686 launcher), build/win64 (the same sources for x86_64:
 # the Windows programs the tests run, since these machines execute no 32-bit code),
-# build/host (native: unit tests, the builder, the end-to-end driver).
+# build/host (native: unit tests, the builder, the end-to-end driver), build/asan (the host
+# unit suites with AddressSanitizer and UBSan), build/fuzz (clang: the libFuzzer targets over
+# the readers of outside input).
 SHELL := /bin/bash
 TOP := $(CURDIR)
 JOBS ?= $(shell nproc)
 export WINEPREFIX ?= $(TOP)/build/wineprefix
 export WINEDEBUG ?= -all
+# Seconds per fuzz target: `make fuzz` runs each this long, `make test` a short smoke run.
+FUZZ_SECONDS ?= 60
+FUZZ_SMOKE_SECONDS ?= 15
 
-.PHONY: all deps build host win32 win64 test demo bench clean
+.PHONY: all deps build host win32 win64 asan fuzz-build fuzz test demo bench clean
 
 all: build
 
@@ -27,6 +32,10 @@ build/win64/CMakeCache.txt:
 	cmake -S . -B build/win64 -DCMAKE_BUILD_TYPE=MinSizeRel \
 	  -DCMAKE_TOOLCHAIN_FILE=$(TOP)/cmake/mingw-x86_64.cmake >/dev/null
 
+build/fuzz/CMakeCache.txt:
+	CC=clang CXX=clang++ cmake -S . -B build/fuzz -DLAUNCHER_FUZZ=ON \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
 win32: deps build/win32/CMakeCache.txt
 	cmake --build build/win32 -j $(JOBS)
 
@@ -38,15 +47,41 @@ host: deps build/host/CMakeCache.txt
 
 build: win32 win64 host
 
-test: build
+fuzz-build: deps build/fuzz/CMakeCache.txt
+	cmake --build build/fuzz -j $(JOBS)
+
+# Every fuzz target for FUZZ_SECONDS; findings are left in build/fuzz/artifacts.
+fuzz: fuzz-build
+	scripts/fuzz.sh $(FUZZ_SECONDS)
+
+# The host unit suites again under AddressSanitizer and UBSan (any finding fails the run).
+# Only the two suite programs are built, and they are run directly rather than through
+# ctest: the builder tests that need the Windows tree or Wine stay in build/host.
+ASAN_TREE := build/asan
+ASAN_WINE_TESTS := WindowsBuilder.*:Signing.*:Resources.TheShippedI686StubStaysAValidImage:Resources.TheX8664LauncherShowsTheIconAndVersionAndStillRuns
+
+$(ASAN_TREE)/CMakeCache.txt:
+	cmake -S . -B $(ASAN_TREE) -DCMAKE_BUILD_TYPE=Debug -DLAUNCHER_SANITIZE=ON >/dev/null
+
+asan: deps $(ASAN_TREE)/CMakeCache.txt
+	cmake --build $(ASAN_TREE) -j $(JOBS) --target unit_tests tool_tests
+	UBSAN_OPTIONS=print_stacktrace=1 $(ASAN_TREE)/tests/unit_tests --gtest_brief=1
+	UBSAN_OPTIONS=print_stacktrace=1 $(ASAN_TREE)/tests/tool_tests --gtest_brief=1 \
+	  --gtest_filter='-$(ASAN_WINE_TESTS)'
+
+test: build asan fuzz-build
 	@scripts/wine-up.sh
 	cd build/host && ctest --output-on-failure -j 2
 	cd build/win64 && ctest --output-on-failure
+	FUZZ_BUILD_DIR=build/fuzz scripts/fuzz.sh $(FUZZ_SMOKE_SECONDS)
 
-# Throughput benchmarks (Google Benchmark, host build); numbers, not pass/fail.
-bench: host
+# Benchmarks (Google Benchmark, host build); numbers, not pass/fail. The start-up benchmark
+# runs the x86_64 launcher under Wine. Targets and a run's numbers: docs/performance.md.
+bench: host win64
+	@scripts/wine-up.sh
 	build/host/bench/payload_bench
 	build/host/bench/untar_bench
+	build/host/bench/startup_bench
 
 demo: build
 	@scripts/demo.sh

@@ -51,25 +51,24 @@ bool splitCommandLineChecked(const std::u16string& text, std::vector<std::u16str
   size_t pos = 0;
   const size_t n = text.size();
   while (pos < n) {
-    const size_t dq = text.find(u'"', pos);
-    const size_t sq = text.find(u'\'', pos);
-    const size_t blank = text.find(u' ', pos);
-    const size_t quote = dq < sq ? dq : sq;  // npos when neither exists
-    if (text[pos] == u' ') {
+    // One search for whichever of blank and quotes comes first: looking for each of them
+    // from every argument on would read a long command line over and over.
+    const size_t next = text.find_first_of(u" \"'", pos);
+    if (next == pos && text[pos] == u' ') {
       ++pos;
-    } else if (blank != std::u16string::npos && blank < quote) {
-      out.push_back(text.substr(pos, blank - pos));
-      pos = blank + 1;
-    } else if (quote != std::u16string::npos) {
-      const char16_t q = text[quote];
-      const size_t close = text.find(q, quote + 1);
-      if (close == std::u16string::npos) return false;
-      out.push_back(text.substr(pos, quote - pos) + text.substr(quote + 1, close - quote - 1));
-      pos = close + 1;
-      if (pos < n && text[pos] == u' ') ++pos;
-    } else {
+    } else if (next == std::u16string::npos) {
       out.push_back(text.substr(pos));
       pos = n;
+    } else if (text[next] == u' ') {
+      out.push_back(text.substr(pos, next - pos));
+      pos = next + 1;
+    } else {
+      const char16_t q = text[next];
+      const size_t close = text.find(q, next + 1);
+      if (close == std::u16string::npos) return false;
+      out.push_back(text.substr(pos, next - pos) + text.substr(next + 1, close - next - 1));
+      pos = close + 1;
+      if (pos < n && text[pos] == u' ') ++pos;
     }
   }
   return true;

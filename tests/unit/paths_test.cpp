@@ -64,6 +64,22 @@ TEST(Paths, SplitCommandLine) {
   EXPECT_EQ(out, std::vector<std::u16string>{u"a"});
 }
 
+// Found by fuzzing: each argument searched the rest of the line for blanks and both quotes,
+// so a command line of many short arguments (a 32767-character one took seconds) was read
+// over and over. A line far longer than any real one must still split at once.
+TEST(Paths, SplitCommandLineReadsALongLineOnce) {
+  std::u16string line;
+  for (int i = 0; i < 100000; ++i) line += u"a ";
+  std::vector<std::u16string> out;
+  EXPECT_FALSE(splitCommandLineChecked(line + u"'", out));
+  EXPECT_EQ(out.size(), 100000u);
+  out.clear();
+  EXPECT_TRUE(splitCommandLineChecked(line + u"\"b c\" d", out));
+  ASSERT_EQ(out.size(), 100002u);
+  EXPECT_EQ(out[100000], u"b c");
+  EXPECT_EQ(out[100001], u"d");
+}
+
 TEST(Paths, UnmatchedQuoteIsFatalWrongParameter) {
   const bool boxes = showMessageBoxes;
   showMessageBoxes = false;
