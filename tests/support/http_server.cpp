@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 
 namespace {
@@ -109,10 +110,8 @@ void LocalHttpServer::answer(int connection) {
   response += "\r\n";
   response += reply.body.substr(0, reply.cutAfter);
   sendAll(connection, response.data(), response.size());
-  // A cut connection is reset rather than closed in order, as a broken transfer would be.
-  if (reply.cutAfter != std::string::npos) {
-    linger abort = {1, 0};
-    setsockopt(connection, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
-  }
+  // A cut body ends with an orderly close after the bytes that were sent (a reset could
+  // overtake the response head in the client's buffers and fail the request itself).
+  if (reply.cutAfter != std::string::npos) std::this_thread::sleep_for(std::chrono::milliseconds(200));
 }
 #endif  // !_WIN32
