@@ -2,7 +2,7 @@
 // bounds, the Download button only where there is something to download, Cancel ending the
 // run, Download fetching a runtime from a server on this machine (in the progress dialog
 // opened just for it when the installer hides that dialog), and Locate loading a java.exe
-// chosen in the file dialog.
+// chosen in the file dialog (the dialog staying for another try when the choice fails to load).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -168,21 +168,34 @@ TEST_F(NoRuntimeDialogTest, DownloadRunsInTheProgressDialogOpenedForIt) {
 }
 
 TEST_F(NoRuntimeDialogTest, LocateLoadsTheJavaExeChosenInTheFileDialog) {
+  // First a runtime whose jvm.dll is missing: the loader says so and the dialog stays for
+  // another choice; then a working one.
+  const std::string broken = dir_ + "/broken-rt";
+  FakeRuntimeOptions withoutJvm;
+  withoutJvm.jvm = FakeJvm::Missing;
+  makeFakeRuntime(broken, withoutJvm);
   const std::string home = dir_ + "/located-rt";
   makeFakeRuntime(home);
   const std::string exe = writeInstaller({});
   BackgroundRun run = launch(exe);
-  ASSERT_TRUE(noRuntimeDialog().found) << run.err() << logs();
-  EXPECT_TRUE(session_->wintool("click", {"--class", "#32770", "--title", "Setup", "--id", "1005"}, 5000).found);
-  const WindowInfo chooser = session_->wintool("show", {"--class", "#32770", "--title", "Select java.exe"}, 30000);
-  ASSERT_TRUE(chooser.found) << logs();
-  const std::string javaExe = winePathOf(home) + "\\bin\\java.exe";
-  EXPECT_TRUE(session_->wintool("settext", {"--class", "#32770", "--title", "Select java.exe", "--id",
-                                            std::to_string(kFileNameComboId), "--text", javaExe},
-                                5000)
-                  .found);
-  EXPECT_TRUE(
-      session_->wintool("click", {"--class", "#32770", "--title", "Select java.exe", "--id", "1"}, 5000).found);
+  for (const std::string& chosen : {broken, home}) {
+    SCOPED_TRACE(chosen);
+    ASSERT_TRUE(noRuntimeDialog().found) << run.err() << logs();
+    EXPECT_TRUE(session_->wintool("click", {"--class", "#32770", "--title", "Setup", "--id", "1005"}, 5000).found);
+    const std::vector<std::string> chooser = {"--class", "#32770", "--title", "Select java.exe"};
+    ASSERT_TRUE(session_->wintool("show", chooser, 30000).found) << logs();
+    std::vector<std::string> fill = chooser;
+    fill.insert(fill.end(), {"--id", std::to_string(kFileNameComboId), "--text", winePathOf(chosen) + "\\bin\\java.exe"});
+    EXPECT_TRUE(session_->wintool("settext", fill, 5000).found);
+    std::vector<std::string> open = chooser;
+    open.insert(open.end(), {"--id", "1"});
+    EXPECT_TRUE(session_->wintool("click", open, 5000).found);
+    if (chosen == broken) {
+      const WindowInfo error = session_->wintool("show", {"--class", "#32770", "--title", "Error"}, 30000);
+      ASSERT_TRUE(error.found) << logs();
+      EXPECT_TRUE(session_->wintool("click", {"--class", "#32770", "--title", "Error", "--id", "1"}, 5000).found);
+    }
+  }
   EXPECT_EQ(run.wait(90000), 0) << logs();
   const std::string log = logs();
   EXPECT_NE(log.find("\nlaunch done\n"), std::string::npos) << log;
