@@ -6,6 +6,7 @@
 #include "platform/paths.h"
 #include "support/scratch_files.h"
 #include "support/test_exit.h"
+#include "support/quiet_log.h"
 
 TEST(ErrorReportRules, SubstitutePlaceholder) {
   struct Row { const char* text; const char* arg; const char* out; } rows[] = {
@@ -30,23 +31,17 @@ TEST(ErrorReportRules, ComposeText) {
   EXPECT_EQ(composeWideErrorText(u"F", nullptr), u"F");
 }
 
-class ErrorReportTest : public testing::Test {
+class ErrorReportTest : public QuietLogTest {
  protected:
   void SetUp() override {
-    resetLogForTesting();
+    QuietLogTest::SetUp();
     saved = configTable();
-    boxes = showMessageBoxes;
-    showMessageBoxes = false;
   }
   void TearDown() override {
-    const std::string path = logPathForTesting();
-    if (!path.empty()) removeFile(path);
-    resetLogForTesting();
+    QuietLogTest::TearDown();
     configTable() = saved;
-    showMessageBoxes = boxes;
   }
   ConfigTable saved;
-  bool boxes = true;
   ScratchDir dir;
   ScopedEnvVar tmp{"TMP", dir.path().c_str()};
   ScopedEnvVar quoll{"QUOLL_LOG", nullptr};

@@ -8,31 +8,16 @@
 
 #include "platform/diagnostic_log.h"
 #include "support/media_files.h"
+#include "support/quiet_log.h"
 
 namespace {
 
-class ExpandVariablesTest : public ::testing::Test {
+class ExpandVariablesTest : public QuietLogTest {
  protected:
-  void SetUp() override { resetLogForTesting(); }
-  void TearDown() override {
-    const std::string log = logPathForTesting();
-    if (!log.empty()) std::remove(log.c_str());
-    resetLogForTesting();
-  }
   static size_t occurrences(const std::string& text, const std::string& what) {
     size_t n = 0;
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
     return n;
-  }
-  std::string logText() const {
-    const std::string path = logPathForTesting();
-    if (path.empty()) return std::string();
-    const Bytes bytes = readFileBytes(path);
-    std::string text;
-    for (uint8_t c : bytes) {
-      if (c != '\r') text.push_back(static_cast<char>(c));
-    }
-    return text;
   }
 
   VariableValues values{"C:\\inst\\", "C:\\t\\qlz1.tmp_dir", "C:\\jre\\bin\\.."};

@@ -14,6 +14,7 @@
 #include "support/payload_bytes.h"
 #include "support/scratch_files.h"
 #include "support/test_exit.h"
+#include "support/quiet_log.h"
 
 namespace {
 
@@ -112,29 +113,7 @@ std::string patterned(size_t size, int seed) {
   return s;
 }
 
-class ExtractTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    showMessageBoxes = false;
-    resetLogForTesting();
-  }
-  void TearDown() override {
-    const std::string log = logPathForTesting();
-    if (!log.empty()) std::remove(log.c_str());
-    resetLogForTesting();
-    showMessageBoxes = true;
-  }
-  std::string logText() const {
-    const std::string path = logPathForTesting();
-    if (path.empty()) return std::string();
-    const Bytes bytes = readFileBytes(path);
-    std::string text;
-    for (uint8_t c : bytes) {
-      if (c != '\r') text.push_back(static_cast<char>(c));
-    }
-    return text;
-  }
-};
+class ExtractTest : public QuietLogTest {};
 
 TEST(UnscrambleTest, MatchesTheByteRuleAtEveryLengthAndAlignment) {
   for (size_t offset = 0; offset < 9; ++offset) {

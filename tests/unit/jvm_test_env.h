@@ -12,34 +12,25 @@
 #include "media/config_table.h"
 #include "platform/diagnostic_log.h"
 #include "platform/temp_dir.h"
+#include "support/quiet_log.h"
 #include "support/scratch_files.h"
 
-class JvmTestBase : public testing::Test {
+class JvmTestBase : public QuietLogTest {
  protected:
   void SetUp() override {
-    resetLogForTesting();
+    QuietLogTest::SetUp();
     savedConfig = configTable();
     configTable() = ConfigTable();
     savedTempDir = launcherTempDir;
-    savedBoxes = showMessageBoxes;
-    showMessageBoxes = false;
     resetJvmLibraryForTesting();
   }
   void TearDown() override {
-    const std::string path = logPathForTesting();
-    if (!path.empty()) removeFile(path);
-    resetLogForTesting();
+    QuietLogTest::TearDown();
     configTable() = savedConfig;
     launcherTempDir = savedTempDir;
-    showMessageBoxes = savedBoxes;
     resetJvmLibraryForTesting();
   }
   static void set(ConfigId id, const std::string& text) { configTable().narrow[id] = text; }
-  // The diagnostic log written so far ("" when nothing was logged).
-  static std::string logText() {
-    const std::string path = logPathForTesting();
-    return path.empty() ? std::string() : readTextFile(path);
-  }
 
   ScratchDir logDir;
   ScopedEnvVar tmp{"TMP", logDir.path().c_str()};
@@ -49,5 +40,4 @@ class JvmTestBase : public testing::Test {
  private:
   ConfigTable savedConfig;
   std::string savedTempDir;
-  bool savedBoxes = true;
 };

@@ -14,26 +14,23 @@
 #include "support/media_files.h"
 #include "support/payload_bytes.h"
 #include "support/test_exit.h"
+#include "support/quiet_log.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class MediaFileTest : public ::testing::Test {
+class MediaFileTest : public QuietLogTest {
  protected:
   void SetUp() override {
-    showMessageBoxes = false;
-    resetLogForTesting();
+    QuietLogTest::SetUp();
     dir_ = fs::temp_directory_path() /
            ("media_file_test_" + std::to_string(reinterpret_cast<uintptr_t>(this)) + "_" +
             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(dir_);
   }
   void TearDown() override {
-    const std::string log = logPathForTesting();
-    if (!log.empty()) std::remove(log.c_str());
-    resetLogForTesting();
-    showMessageBoxes = true;
+    QuietLogTest::TearDown();
     std::error_code ignored;
     fs::remove_all(dir_, ignored);
   }

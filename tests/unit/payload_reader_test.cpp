@@ -12,6 +12,7 @@
 #include "support/payload_bytes.h"
 #include "support/media_files.h"
 #include "support/test_exit.h"
+#include "support/quiet_log.h"
 
 namespace {
 
@@ -48,18 +49,8 @@ struct FatalOutcome {
   std::string firstLine;  // the message without the log path under it
 };
 
-class PayloadReaderTest : public ::testing::Test {
+class PayloadReaderTest : public QuietLogTest {
  protected:
-  void SetUp() override {
-    showMessageBoxes = false;
-    resetLogForTesting();
-  }
-  void TearDown() override {
-    const std::string log = logPathForTesting();
-    if (!log.empty()) std::remove(log.c_str());
-    resetLogForTesting();
-    showMessageBoxes = true;
-  }
 
   // Runs `body`, which must end the process, and returns the code and the message shown.
   static FatalOutcome fatalOf(const std::function<void()>& body) {

@@ -11,6 +11,7 @@
 #include "platform/temp_dir.h"
 #include "support/scratch_files.h"
 #include "support/test_exit.h"
+#include "support/quiet_log.h"
 
 namespace {
 
@@ -25,11 +26,10 @@ uint32_t fakeGetTempPath(std::string& out) {
 }
 std::string fakeGetWindowsDirectory() { return fakeWindowsDir; }
 
-class TempDirWinTest : public ::testing::Test {
+class TempDirWinTest : public QuietLogTest {
  protected:
   void SetUp() override {
-    showMessageBoxes = false;
-    resetLogForTesting();
+    QuietLogTest::SetUp();
     sources.tempPath = nullptr;
     sources.windowsDirectory = &fakeGetWindowsDirectory;
     fakeWindowsDir = scratch.file("nowindows");
@@ -37,10 +37,7 @@ class TempDirWinTest : public ::testing::Test {
   }
   void TearDown() override {
     setTempRootSourcesForTesting(nullptr);
-    const std::string log = logPathForTesting();
-    if (!log.empty()) std::remove(log.c_str());
-    resetLogForTesting();
-    showMessageBoxes = true;
+    QuietLogTest::TearDown();
     launcherTempDir.clear();
   }
   // Makes getTempPath see `root` as GetTempPathA's answer.

@@ -12,23 +12,16 @@
 #include "support/scratch_files.h"
 #include "support/tar_archives.h"
 #include "support/test_exit.h"
+#include "support/quiet_log.h"
 
 namespace {
 std::string field(const char* text, size_t width = 12) { return std::string(text, width); }
 
-class UntarTest : public testing::Test {
+class UntarTest : public QuietLogTest {
  protected:
   void SetUp() override {
-    resetLogForTesting();
-    savedBoxes_ = showMessageBoxes;
-    showMessageBoxes = false;
+    QuietLogTest::SetUp();
     fileSystemTarget().createDirectory(nullptr, target());
-  }
-  void TearDown() override {
-    const std::string path = logPathForTesting();
-    if (!path.empty()) removeFile(path);
-    resetLogForTesting();
-    showMessageBoxes = savedBoxes_;
   }
   // The archive gzip-compressed and extracted into <scratch>/jre.
   bool untar(const std::string& tar, const TarProgress& progress = {},
@@ -57,7 +50,6 @@ class UntarTest : public testing::Test {
   ScopedEnvVar vantrelLog_{"VANTREL_LOG", nullptr};
 
  private:
-  bool savedBoxes_ = true;
 };
 }  // namespace
 

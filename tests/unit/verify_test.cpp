@@ -10,22 +10,11 @@
 #include "platform/diagnostic_log.h"
 #include "support/payload_bytes.h"
 #include "support/test_exit.h"
+#include "support/quiet_log.h"
 
 namespace {
 
-class VerifyTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    showMessageBoxes = false;
-    resetLogForTesting();
-  }
-  void TearDown() override {
-    const std::string log = logPathForTesting();
-    if (!log.empty()) std::remove(log.c_str());
-    resetLogForTesting();
-    showMessageBoxes = true;
-  }
-};
+class VerifyTest : public QuietLogTest {};
 
 void record(void* context, int percent) { static_cast<std::vector<int>*>(context)->push_back(percent); }
 

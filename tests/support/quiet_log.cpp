@@ -1,0 +1,30 @@
+#include "support/quiet_log.h"
+
+#include <cstdio>
+
+#include "core/error_report.h"
+#include "platform/diagnostic_log.h"
+#include "support/media_files.h"
+
+void QuietLogTest::SetUp() {
+  savedBoxes_ = showMessageBoxes;
+  showMessageBoxes = false;
+  resetLogForTesting();
+}
+
+void QuietLogTest::TearDown() {
+  const std::string log = logPathForTesting();
+  if (!log.empty()) std::remove(log.c_str());
+  resetLogForTesting();
+  showMessageBoxes = savedBoxes_;
+}
+
+std::string QuietLogTest::logText() {
+  const std::string path = logPathForTesting();
+  if (path.empty()) return std::string();
+  std::string text;
+  for (uint8_t c : readFileBytes(path)) {
+    if (c != '\r') text.push_back(static_cast<char>(c));
+  }
+  return text;
+}
