@@ -49,22 +49,6 @@ int64_t hostTime100ns() {
          kEpochDifference * 10000000LL;
 }
 
-bool exists(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0;
-}
-
-void makeDirs(const std::string& path) {
-  for (size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1)) {
-    mkdir(path.substr(0, at).c_str(), 0755);
-  }
-  mkdir(path.c_str(), 0755);
-}
-
-void writeText(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
-
 // The time a clock file holds, or -1.
 int64_t readClock(const std::string& path) {
   const std::string text = readWholeFile(path);
@@ -131,7 +115,7 @@ class StartupScene {
     const std::string mediapack = LAUNCHER_HOST_DIR "/mediapack";
     for (const std::string& needed : {launcher, mediapack, fixturePath("jvm.dll"), fixturePath("java/java.exe"),
                                       fixturePath("empty/empty.exe"), fixturePath("empty/empty_gui.exe")}) {
-      if (!exists(needed)) return "missing " + needed;
+      if (!pathExists(needed)) return "missing " + needed;
     }
     dir_ = makeTempDirectory("startup-bench-");
     runtime_ = dir_ + "/rt";
@@ -139,13 +123,13 @@ class StartupScene {
 
     // A typical small installer: two jars and a parameter file, checksummed; the runtime is
     // named by an environment variable the search sequence reads first.
-    makeDirs(dir_ + "/files");
+    makeDirectories(dir_ + "/files");
     std::string jar(256 * 1024, '\0');
     for (size_t i = 0; i < jar.size(); ++i) jar[i] = static_cast<char>(i * 2654435761u >> 13);
-    writeText(dir_ + "/files/app.jar", jar);
-    writeText(dir_ + "/files/runtime.jar", jar.substr(0, 32 * 1024));
-    writeText(dir_ + "/files/params.conf", "key=value\n");
-    writeText(dir_ + "/setup.json",
+    writeWholeFile(dir_ + "/files/app.jar", jar);
+    writeWholeFile(dir_ + "/files/runtime.jar", jar.substr(0, 32 * 1024));
+    writeWholeFile(dir_ + "/files/params.conf", "key=value\n");
+    writeWholeFile(dir_ + "/setup.json",
               "{\"executableType\": 5, \"mainClass\": \"bench.Main\", \"minJavaVersion\": \"1.8\",\n"
               " \"jreSearchSequence\": \"EQUOLL_BENCH_JRE;\", \"vmOptions\": \"-Xmx256m\",\n"
               " \"files\": [\"files/app.jar\", \"files/runtime.jar\", \"files/params.conf\"]}\n");
@@ -156,10 +140,10 @@ class StartupScene {
     const std::string shared = winePrefix();
     prefix_ = dir_ + "/prefix";
     temp_ = dir_ + "/temp";
-    makeDirs(prefix_ + "/dosdevices");
-    makeDirs(temp_);
+    makeDirectories(prefix_ + "/dosdevices");
+    makeDirectories(temp_);
     for (const char* name : {"system.reg", "user.reg", "userdef.reg", ".update-timestamp"}) {
-      if (!exists(shared + "/" + name)) return "the test prefix has no " + std::string(name) + " (scripts/wine-up.sh)";
+      if (!pathExists(shared + "/" + name)) return "the test prefix has no " + std::string(name) + " (scripts/wine-up.sh)";
       writeFileBytes(prefix_ + "/" + name, readFileBytes(shared + "/" + name));
     }
     if (symlink((shared + "/drive_c").c_str(), (prefix_ + "/drive_c").c_str()) != 0 ||

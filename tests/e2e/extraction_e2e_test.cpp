@@ -34,19 +34,6 @@ const char kInternal[] = "An internal error occurred (error code: {0})";
 // extraction ends at the runtime decision with this code.
 const int kNoRuntime = 83;
 
-std::string withoutCarriageReturns(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c != '\r') out.push_back(c);
-  }
-  return out;
-}
-
-bool exists(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0;
-}
-
 std::string fileText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -95,7 +82,7 @@ struct Installer {
 class ExtractionE2ETest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(exists(launcherExePath())) << "no launcher at " << launcherExePath();
+    ASSERT_TRUE(pathExists(launcherExePath())) << "no launcher at " << launcherExePath();
     dir_ = makeTempDirectory("extraction-e2e-");
   }
 
@@ -189,12 +176,12 @@ TEST_F(ExtractionE2ETest, FilesInTheRootAndOneSubdirectoryExtractByteIdentical) 
   const std::string log = onlyLog();
   const std::string temp = extractedDir(log);
   ASSERT_FALSE(temp.empty());
-  EXPECT_TRUE(exists(temp.substr(0, temp.size() - 4))) << "the placeholder file stays";
+  EXPECT_TRUE(pathExists(temp.substr(0, temp.size() - 4))) << "the placeholder file stays";
   for (const auto& file : installer.files) {
     std::string host = temp + "/" + file.first;
     for (char& c : host) c = c == '\\' ? '/' : c;
     if (file.second.empty()) {
-      EXPECT_FALSE(exists(host)) << "an empty entry creates no file: " << file.first;
+      EXPECT_FALSE(pathExists(host)) << "an empty entry creates no file: " << file.first;
     } else {
       EXPECT_TRUE(fileText(host) == file.second) << file.first;
     }
@@ -231,8 +218,8 @@ TEST_F(ExtractionE2ETest, TheFileCountDecidesHowManyNamesAreTaken) {
     EXPECT_EQ(result.exitCode, kNoRuntime) << result.err;
     const std::string log = onlyLog();
     const std::string temp = extractedDir(log);
-    for (const std::string& name : row.present) EXPECT_TRUE(exists(temp + "/" + name)) << name;
-    for (const std::string& name : row.absent) EXPECT_FALSE(exists(temp + "/" + name)) << name;
+    for (const std::string& name : row.present) EXPECT_TRUE(pathExists(temp + "/" + name)) << name;
+    for (const std::string& name : row.absent) EXPECT_FALSE(pathExists(temp + "/" + name)) << name;
     EXPECT_TRUE(hasLine(log, "extracting files done")) << log;
     forgetRuns();
   }
@@ -333,8 +320,8 @@ TEST_F(ExtractionE2ETest, FailedExtractionRemovesTheDirectoryAndSaysWhy) {
     }
     const std::string log = onlyLog();
     const std::string temp = extractedDir(log);
-    EXPECT_FALSE(temp.empty() || exists(temp)) << "the directory is removed again: " << temp;
-    EXPECT_FALSE(exists(temp + "/../escaped.txt"));
+    EXPECT_FALSE(temp.empty() || pathExists(temp)) << "the directory is removed again: " << temp;
+    EXPECT_FALSE(pathExists(temp + "/../escaped.txt"));
     EXPECT_NE(log.find("\nERROR: Failed to extract "), std::string::npos) << log;
     EXPECT_EQ(log.find("extracting files done"), std::string::npos) << log;
     forgetRuns();
@@ -401,7 +388,7 @@ class FullDiskPrefix {
  public:
   explicit FullDiskPrefix(const std::string& dir) : prefix_(dir + "/prefix"), mount_(dir + "/full") {}
   ~FullDiskPrefix() {
-    if (!prefix_.empty() && exists(prefix_ + "/system.reg")) {
+    if (!prefix_.empty() && pathExists(prefix_ + "/system.reg")) {
       const std::string kill = "WINEPREFIX='" + prefix_ + "' timeout 60 /usr/lib/wine/wineserver64 -k"
                                " </dev/null >/dev/null 2>&1";
       if (std::system(kill.c_str()) != 0) {

@@ -39,31 +39,6 @@ const char kFileNotFound[] = "File or directory {0} not found or empty\n";
 const char kVariableUndefined[] = "The environment variable {0} has to be defined";
 const char kInstallerLauncher[] = "com/vantrel/runtime/launcher/WinLauncher";
 
-bool exists(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0;
-}
-
-void makeDirs(const std::string& path) {
-  for (size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1)) {
-    mkdir(path.substr(0, at).c_str(), 0755);
-  }
-  mkdir(path.c_str(), 0755);
-}
-
-void writeText(const std::string& path, const std::string& text) {
-  makeDirs(path.substr(0, path.rfind('/')));
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
-
-std::string withoutCarriageReturns(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c != '\r') out.push_back(c);
-  }
-  return out;
-}
-
 std::vector<std::string> linesOf(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(withoutCarriageReturns(text));
@@ -149,10 +124,10 @@ class PrivatePrefix {
     path_ = dir + "/prefix";
     temp_ = dir + "/temp";
     const std::string shared = winePrefix();
-    makeDirs(path_ + "/dosdevices");
-    makeDirs(temp_);
+    makeDirectories(path_ + "/dosdevices");
+    makeDirectories(temp_);
     for (const char* name : {"system.reg", "user.reg", "userdef.reg", ".update-timestamp"}) {
-      if (!exists(shared + "/" + name)) return "the test prefix has no " + std::string(name);
+      if (!pathExists(shared + "/" + name)) return "the test prefix has no " + std::string(name);
       writeFileBytes(path_ + "/" + name, readFileBytes(shared + "/" + name));
     }
     if (symlink((shared + "/drive_c").c_str(), (path_ + "/drive_c").c_str()) != 0 ||
@@ -229,7 +204,7 @@ class PrivatePrefix {
 class LaunchE2ETest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    if (!exists(launcherExePath()) || !exists(fixturePath("jvm.dll"))) return;
+    if (!pathExists(launcherExePath()) || !pathExists(fixturePath("jvm.dll"))) return;
     suiteDir_ = new std::string(makeTempDirectory("launch-e2e-"));
     prefix_ = new PrivatePrefix();
     prefixProblem_ = new std::string(prefix_->make(*suiteDir_ + "/wine"));
@@ -246,8 +221,8 @@ class LaunchE2ETest : public ::testing::Test {
   }
 
   void SetUp() override {
-    ASSERT_TRUE(exists(launcherExePath())) << "no launcher at " << launcherExePath();
-    ASSERT_TRUE(exists(fixturePath("jvm.dll"))) << "no fixture jvm.dll at " << fixturePath("jvm.dll");
+    ASSERT_TRUE(pathExists(launcherExePath())) << "no launcher at " << launcherExePath();
+    ASSERT_TRUE(pathExists(fixturePath("jvm.dll"))) << "no fixture jvm.dll at " << fixturePath("jvm.dll");
     ASSERT_TRUE(prefixProblem_ != nullptr && prefixProblem_->empty()) << (prefixProblem_ ? *prefixProblem_ : "");
     std::string pattern = *suiteDir_ + "/case-XXXXXX";
     ASSERT_NE(mkdtemp(&pattern[0]), nullptr) << pattern;
@@ -580,7 +555,7 @@ TEST_F(LaunchE2ETest, OptionsFilesAndOverridesShapeTheOptionsAndTheClassPath) {
                          {128, "EQUOLL_TEST_JRE"}};
     installer.files = row.included;
     const std::string exe = writeInstaller(installer);
-    for (const auto& file : row.files) writeText(dir_ + "/" + file.first, file.second);
+    for (const auto& file : row.files) writeWholeFile(dir_ + "/" + file.first, file.second);
     Environment environment = row.environment;
     environment.push_back({"QUOLL_TEST_JRE", winePathOf(home)});
     const WineResult result = run(exe, {"-q", "-J-Dj=1"}, environment);
@@ -618,7 +593,7 @@ TEST_F(LaunchE2ETest, MissingMandatoryClassPathEntriesEndTheLaunchBeforeTheVmExi
     installer.records = {{122, "app.Main"}, {121, row.entry}, {128, "EQUOLL_TEST_JRE"}};
     const WineResult result = run(writeInstaller(installer), {"-q"}, {{"QUOLL_TEST_JRE", winePathOf(home)}});
     expectFatal(result, row.message);
-    EXPECT_FALSE(exists(record_)) << "the VM was created: " << readWholeFile(record_);
+    EXPECT_FALSE(pathExists(record_)) << "the VM was created: " << readWholeFile(record_);
     const std::string log = takeLog();
     EXPECT_TRUE(hasLine(log, std::string("classpath entry ") + row.entry)) << log;
     EXPECT_EQ(log.find("Creating JVM"), std::string::npos) << log;
@@ -672,7 +647,7 @@ TEST_F(LaunchE2ETest, ARuntimeWhoseJvmDoesNotLoadCountsAsNoRuntimeWithoutAMessag
         EXPECT_FALSE(hasLine(log, "ERROR: Could not get DLL-Handle.")) << log;
       }
       EXPECT_TRUE(hasLine(log, "ERROR: No JRE found")) << log;
-      EXPECT_FALSE(exists(record_));
+      EXPECT_FALSE(pathExists(record_));
       removeTree(home);
       clearRegistry();
       forgetRuns();
@@ -725,7 +700,7 @@ TEST_F(LaunchE2ETest, QuietRunWithoutRuntimeAbortsWith83AndClearsTheMarkers) {
   }
   EXPECT_EQ(globalMarker(), -1);
   EXPECT_EQ(markerValues(), 0);
-  EXPECT_FALSE(exists(record_));
+  EXPECT_FALSE(pathExists(record_));
 }
 
 TEST_F(LaunchE2ETest, ManualSelectionSkipsTheSearchAndGoesToTheNoRuntimeFlow) {
@@ -778,7 +753,7 @@ TEST_F(LaunchE2ETest, ManualSelectionSkipsTheSearchAndGoesToTheNoRuntimeFlow) {
       EXPECT_EQ(globalMarker(), -1) << "the markers are cleared";
       EXPECT_EQ(markerValues(), 0);
     }
-    EXPECT_FALSE(exists(record_));
+    EXPECT_FALSE(pathExists(record_));
     clearRegistry();
     forgetRuns();
   }
@@ -787,7 +762,7 @@ TEST_F(LaunchE2ETest, ManualSelectionSkipsTheSearchAndGoesToTheNoRuntimeFlow) {
 TEST_F(LaunchE2ETest, FirstRunMarkerAsksFirstRunBeforeMain) {
   const std::string home = dir_ + "/rt";
   makeRuntime(home);
-  writeText(dir_ + "/.vantrel/firstrun", "");
+  writeWholeFile(dir_ + "/.vantrel/firstrun", "");
   struct Row {
     const char* failure;
     bool mainCalled;
@@ -823,18 +798,10 @@ TEST_F(LaunchE2ETest, FirstRunMarkerAsksFirstRunBeforeMain) {
   }
 }
 
-// The runtime home `home` packed the way an installer carries it.
-std::string runtimeArchive(const std::string& home) {
-  const std::string archive = home + ".tar.gz";
-  const std::string command = "tar --format=ustar -czf '" + archive + "' -C '" + home + "' bin";
-  if (std::system(command.c_str()) != 0) return std::string();
-  return readWholeFile(archive);
-}
-
 TEST_F(LaunchE2ETest, IncludedRuntimeIsUsedUnlessAnInstalledOneIsPreferredAndFound) {
   const std::string included = dir_ + "/included-rt";
   makeRuntime(included);
-  const std::string archive = runtimeArchive(included);
+  const std::string archive = runtimeArchiveOf(included);
   ASSERT_FALSE(archive.empty()) << "tar failed";
   const std::string installed = dir_ + "/installed-rt";
   makeRuntime(installed);
@@ -867,11 +834,11 @@ TEST_F(LaunchE2ETest, IncludedRuntimeIsUsedUnlessAnInstalledOneIsPreferredAndFou
     if (row.usesIncluded) {
       EXPECT_EQ(lowercase(module), lowercase(temp + "\\jre\\bin\\server\\jvm.dll"));
       EXPECT_TRUE(hasLine(log, "extracting JRE")) << log;
-      EXPECT_FALSE(exists(hostPathOf(temp) + "/jre.tar.gz")) << "the archive is deleted once extracted";
+      EXPECT_FALSE(pathExists(hostPathOf(temp) + "/jre.tar.gz")) << "the archive is deleted once extracted";
     } else {
       EXPECT_EQ(module, lowercase(winePathOf(installed)) + "\\bin\\server\\jvm.dll");
       EXPECT_FALSE(hasLine(log, "extracting JRE")) << log;
-      EXPECT_TRUE(exists(hostPathOf(temp) + "/jre.tar.gz")) << "the included runtime stays packed";
+      EXPECT_TRUE(pathExists(hostPathOf(temp) + "/jre.tar.gz")) << "the included runtime stays packed";
     }
     // The class path holds the installer's jar, whichever runtime runs it.
     EXPECT_EQ(classPathOf(options()), std::vector<std::string>{temp + "\\app.jar"});
@@ -898,8 +865,8 @@ TEST_F(LaunchE2ETest, PackedIncludedFilesAreRestoredWithTheLoadedRuntimesUnpacke
   // Restored before the class path is composed: the jar is on it, the packed file is gone.
   EXPECT_EQ(classPathOf(options()), std::vector<std::string>{temp + "\\app.jar"});
   EXPECT_EQ(readWholeFile(hostPathOf(temp) + "/app.jar"), "restored app");
-  EXPECT_FALSE(exists(hostPathOf(temp) + "/app.jar.pack"));
-  EXPECT_TRUE(exists(hostPathOf(temp) + "/data.packed"));
+  EXPECT_FALSE(pathExists(hostPathOf(temp) + "/app.jar.pack"));
+  EXPECT_TRUE(pathExists(hostPathOf(temp) + "/data.packed"));
   const std::string calls = withoutCarriageReturns(readWholeFile(home + "/bin/unpack200.exe.log"));
   EXPECT_NE(calls.find("-r \"" + temp + "\\app.jar.pack\" \"" + temp + "\\app.jar\""), std::string::npos) << calls;
   EXPECT_NE(calls.find("-r \"" + temp + "\\lib\\x.jar.pack\" \"" + temp + "\\lib\\x.jar\""), std::string::npos)
@@ -908,7 +875,7 @@ TEST_F(LaunchE2ETest, PackedIncludedFilesAreRestoredWithTheLoadedRuntimesUnpacke
 
 TEST_F(LaunchE2ETest, LanguageRestartLoadsTheExtractedRuntimeOfTheCurrentDirectory) {
   makeRuntime(dir_ + "/jre");
-  writeText(dir_ + "/app.jar", "app");
+  writeWholeFile(dir_ + "/app.jar", "app");
   Installer installer;
   installer.records = {{122, "app.Main"}, {128, "Bno-such-dir"}};
   const std::string exe = writeInstaller(installer);
@@ -946,7 +913,7 @@ Installer downloadingInstaller(const std::string& url) {
 TEST_F(LaunchE2ETest, AutomaticDownloadFetchesTheArchiveAndPreparesItLikeAnIncludedRuntime) {
   const std::string home = dir_ + "/served-rt";
   makeRuntime(home);
-  const std::string archive = runtimeArchive(home);
+  const std::string archive = runtimeArchiveOf(home);
   ASSERT_FALSE(archive.empty()) << "tar failed";
   LocalHttpServer server({{"/jre.tar.gz", HttpReply{200, archive}}});
   ASSERT_TRUE(server.listening());
@@ -964,7 +931,7 @@ TEST_F(LaunchE2ETest, AutomaticDownloadFetchesTheArchiveAndPreparesItLikeAnInclu
   const std::vector<std::string> lines = recordLines();
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lowercase(lines[0]), lowercase("module " + temp + "\\jre\\bin\\server\\jvm.dll"));
-  EXPECT_FALSE(exists(hostPathOf(temp) + "/jre.tar.gz")) << "the archive is deleted once extracted";
+  EXPECT_FALSE(pathExists(hostPathOf(temp) + "/jre.tar.gz")) << "the archive is deleted once extracted";
 }
 
 TEST_F(LaunchE2ETest, DownloadsThatFailEndWithTheDownloadMessageAndLeaveNoArchive) {
@@ -993,8 +960,8 @@ TEST_F(LaunchE2ETest, DownloadsThatFailEndWithTheDownloadMessageAndLeaveNoArchiv
     for (const std::string& error : row.errors) EXPECT_NE(log.find(error), std::string::npos) << error << "\n" << log;
     EXPECT_EQ(log.find("download successful"), std::string::npos) << log;
     EXPECT_EQ(server.requests(row.path), row.requests);
-    EXPECT_FALSE(exists(hostPathOf(tempDirOf(log)) + "/jre.tar.gz")) << "no partial archive is left";
-    EXPECT_FALSE(exists(record_));
+    EXPECT_FALSE(pathExists(hostPathOf(tempDirOf(log)) + "/jre.tar.gz")) << "no partial archive is left";
+    EXPECT_FALSE(pathExists(record_));
     clearRegistry();
     forgetRuns();
   }

@@ -23,23 +23,10 @@ const std::vector<std::pair<int32_t, std::string>> kStandardRecords = {
     {2001, "i"},
 };
 
-std::string withoutCarriageReturns(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c != '\r') out.push_back(c);
-  }
-  return out;
-}
-
-bool exists(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0;
-}
-
 class LauncherE2ETest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(exists(launcherExePath())) << "no launcher at " << launcherExePath();
+    ASSERT_TRUE(pathExists(launcherExePath())) << "no launcher at " << launcherExePath();
     dir_ = makeTempDirectory("launcher-e2e-");
     // A runtime for the runs to end with, found through the search's last fallback.
     makeFakeRuntime(dir_ + "/rt");
@@ -105,7 +92,7 @@ class LauncherE2ETest : public ::testing::Test {
     }
     std::string logPath = shown.substr(prefix.size());
     if (logPath.back() == '\n') logPath.pop_back();
-    EXPECT_TRUE(exists(hostPathOf(logPath))) << "log named in the message is missing: " << logPath;
+    EXPECT_TRUE(pathExists(hostPathOf(logPath))) << "log named in the message is missing: " << logPath;
     return withoutCarriageReturns(readWholeFile(hostPathOf(logPath)));
   }
 

@@ -23,11 +23,6 @@ std::string wineLoader() {
   return v != nullptr && *v != '\0' ? v : LAUNCHER_SOURCE_DIR "/scripts/wine";
 }
 
-bool exists(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0;
-}
-
 // Starts argv[0] in a process group of its own, standard input from /dev/null, output and
 // error into `outputDir` (or /dev/null when empty). The environment is this process's.
 pid_t spawn(const std::vector<std::string>& args, const std::string& outputDir, const std::string& cwd = "") {
@@ -263,7 +258,7 @@ bool GuiSession::startXvfb() {
 
 bool GuiSession::preparePrefix() {
   const std::string prefix = GUI_WINEPREFIX;
-  if (!exists(prefix + "/system.reg")) {
+  if (!pathExists(prefix + "/system.reg")) {
     // Creating a prefix takes a while (and longer on a busy machine). The registry files
     // are written when the server that wineboot started ends; made persistent below, it
     // would keep them in memory and the check for system.reg would fail on a new prefix.
@@ -278,7 +273,7 @@ bool GuiSession::preparePrefix() {
   // included, which the screenshots should show) and places the windows itself.
   runBounded({wineLoader(), "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/d", "N", "/f"},
              60000);
-  if (!exists(prefix + "/system.reg")) {
+  if (!pathExists(prefix + "/system.reg")) {
     skipReason_ = "the Wine prefix " + prefix + " could not be created";
     return false;
   }
@@ -409,7 +404,7 @@ bool GuiSession::screenshot(const std::string& name, const std::string& window) 
   mkdir(LAUNCHER_SOURCE_DIR "/build", 0755);
   mkdir(GUI_SCREENSHOT_DIR, 0755);
   const std::string path = screenshotPath(name);
-  return runBounded({"import", "-display", display_, "-window", window, path}, 30000) == 0 && exists(path);
+  return runBounded({"import", "-display", display_, "-window", window, path}, 30000) == 0 && pathExists(path);
 }
 
 void GuiSession::cleanTemporaryFiles() {

@@ -46,14 +46,6 @@ std::vector<std::pair<int32_t, std::u16string>> wideTexts() {
           {20015, utf8ToUtf16(kLastRun)}};
 }
 
-std::string withoutCarriageReturns(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c != '\r') out.push_back(c);
-  }
-  return out;
-}
-
 bool hasLine(const std::string& log, const std::string& line) {
   return ("\n" + log).find("\n" + line + "\n") != std::string::npos;
 }
@@ -472,8 +464,8 @@ TEST_F(GuiTest, TheBarGoesOnFromWhereThePreparedRuntimeLeftIt) {
   FakeRuntimeOptions withUnpacker;
   withUnpacker.unpacker = true;
   makeFakeRuntime(home, withUnpacker);
-  const std::string archive = dir_ + "/runtime.tar.gz";
-  ASSERT_EQ(std::system(("tar --format=ustar -czf '" + archive + "' -C '" + home + "' bin").c_str()), 0);
+  const std::string archive = runtimeArchiveOf(home);
+  ASSERT_FALSE(archive.empty()) << "tar failed";
   struct Row {
     const char* name;
     bool included;
@@ -484,7 +476,7 @@ TEST_F(GuiTest, TheBarGoesOnFromWhereThePreparedRuntimeLeftIt) {
     SCOPED_TRACE(row.name);
     const std::string exe = dir_ + "/setup.exe";
     std::vector<std::pair<std::string, std::string>> files = {{"app.jar", "app"}};
-    if (row.included) files.push_back({"jre.tar.gz", readWholeFile(archive)});
+    if (row.included) files.push_back({"jre.tar.gz", archive});
     writeQuickMedia(exe, files, {{107, "5"}, {1000, "Error"}, {2001, "i"}, {122, "app.Main"}, {153, row.packed}});
     const std::string record = dir_ + "/jvm-calls.txt";
     WineCommand command;

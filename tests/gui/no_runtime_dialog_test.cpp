@@ -23,14 +23,6 @@ const char kMarkerKey[] = "SOFTWARE\\northgale\\quoll";
 // The file dialog's file-name box.
 constexpr int kFileNameComboId = 0x47c;
 
-std::string withoutCarriageReturns(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c != '\r') out.push_back(c);
-  }
-  return out;
-}
-
 class NoRuntimeDialogTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { session_ = new GuiSession; }
@@ -149,9 +141,9 @@ TEST_F(NoRuntimeDialogTest, TextFollowsTheBoundsDownloadNeedsALocationAndCancelE
 TEST_F(NoRuntimeDialogTest, DownloadRunsInTheProgressDialogOpenedForIt) {
   const std::string home = dir_ + "/served-rt";
   makeFakeRuntime(home);
-  const std::string archive = dir_ + "/served-rt.tar.gz";
-  ASSERT_EQ(std::system(("tar --format=ustar -czf '" + archive + "' -C '" + home + "' bin").c_str()), 0);
-  LocalHttpServer server({{"/jre.tar.gz", HttpReply{200, readWholeFile(archive)}}});
+  const std::string archive = runtimeArchiveOf(home);
+  ASSERT_FALSE(archive.empty()) << "tar failed";
+  LocalHttpServer server({{"/jre.tar.gz", HttpReply{200, archive}}});
   ASSERT_TRUE(server.listening());
   // The installer hides its progress dialog; the flow opens it for the transfer.
   const std::string exe = writeInstaller({{150, server.url("/jre.tar.gz")}, {155, "1"}});

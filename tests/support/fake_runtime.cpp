@@ -5,21 +5,15 @@
 #include <sys/stat.h>
 
 #include <cctype>
+#include <cstdlib>
 #include <fstream>
 
 #include "support/media_files.h"
 #include "support/wine_run.h"
 
 namespace {
-void makeDirs(const std::string& path) {
-  for (size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1)) {
-    mkdir(path.substr(0, at).c_str(), 0755);
-  }
-  mkdir(path.c_str(), 0755);
-}
-
 void copyInto(const std::string& from, const std::string& to) {
-  makeDirs(to.substr(0, to.rfind('/')));
+  makeDirectories(to.substr(0, to.rfind('/')));
   writeFileBytes(to, readFileBytes(from));
 }
 }  // namespace
@@ -35,6 +29,13 @@ void makeFakeRuntime(const std::string& home, const FakeRuntimeOptions& options)
     copyInto(fixturePath("noentry/jvm.dll"), home + "/bin/server/jvm.dll");
   }
   if (options.unpacker) copyInto(fixturePath("unpack200/unpack200.exe"), home + "/bin/unpack200.exe");
+}
+
+std::string runtimeArchiveOf(const std::string& home) {
+  const std::string archive = home + ".tar.gz";
+  const std::string command = "tar --format=ustar -czf '" + archive + "' -C '" + home + "' bin";
+  if (std::system(command.c_str()) != 0) return std::string();
+  return readWholeFile(archive);
 }
 
 std::string versionCacheKeyOf(const std::string& home) {

@@ -23,6 +23,10 @@ struct FakeRuntimeOptions {
 // and bin\server\jvm.dll. Throws std::runtime_error when a fixture is missing.
 void makeFakeRuntime(const std::string& home, const FakeRuntimeOptions& options = {});
 
+// The runtime home `home` packed the way an installer carries it (a ustar tar.gz of its bin
+// directory, made with tar next to it as <home>.tar.gz); "" when tar fails.
+std::string runtimeArchiveOf(const std::string& home);
+
 // The per-user version-cache key the launcher writes for home\bin\java.exe, as reg.exe names
 // it, so that tests running in a shared prefix can remove it again.
 std::string versionCacheKeyOf(const std::string& home);

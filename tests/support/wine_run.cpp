@@ -309,6 +309,27 @@ std::string readWholeFile(const std::string& path) {
   return text.str();
 }
 
+void writeWholeFile(const std::string& path, const std::string& bytes) {
+  const size_t slash = path.rfind('/');
+  if (slash != std::string::npos && slash > 0) makeDirectories(path.substr(0, slash));
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+void makeDirectories(const std::string& path) {
+  for (size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1)) {
+    mkdir(path.substr(0, at).c_str(), 0755);
+  }
+  mkdir(path.c_str(), 0755);
+}
+
+std::string withoutCarriageReturns(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c != '\r') out.push_back(c);
+  }
+  return out;
+}
+
 std::vector<std::string> filesStartingWith(const std::string& directory, const std::string& prefix) {
   std::vector<std::string> out;
   if (DIR* dir = opendir(directory.c_str())) {

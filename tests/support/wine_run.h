@@ -64,6 +64,12 @@ std::string makeTempDirectory(const std::string& prefix);
 void removeTree(const std::string& path);
 // The whole file as bytes, or "" when it cannot be read.
 std::string readWholeFile(const std::string& path);
+// Writes `bytes` to `path`, creating its missing parent directories.
+void writeWholeFile(const std::string& path, const std::string& bytes);
+// Creates `path` and its missing parents.
+void makeDirectories(const std::string& path);
+// `text` without its carriage returns (Windows programs end their lines with CR LF).
+std::string withoutCarriageReturns(const std::string& text);
 // Names (not paths) of the entries in `directory` that begin with `prefix`.
 std::vector<std::string> filesStartingWith(const std::string& directory, const std::string& prefix);
 // The diagnostic logs of runs of executables inside `hostDirectory`: the "vnq_nlog*" files
