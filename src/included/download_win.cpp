@@ -12,7 +12,6 @@
 
 #include "coord/install_markers.h"
 #include "core/error_report.h"
-#include "core/startup.h"
 #include "core/work_sequence.h"
 #include "included/download.h"
 #include "jre/registry_sources.h"
@@ -20,9 +19,9 @@
 #include "media/config_table.h"
 #include "media/verify.h"
 #include "platform/diagnostic_log.h"
-#include "platform/paths.h"
 #include "platform/system_library.h"
 #include "ui/dialogs.h"
+#include "ui/dialogs_win.h"
 
 namespace {
 constexpr size_t kFileNameBuffer = 8192;
@@ -145,10 +144,6 @@ class DialogProgress : public DownloadProgress {
   std::u16string format_;
 };
 
-HINSTANCE moduleInstance() {
-  return instanceHandle != nullptr ? static_cast<HINSTANCE>(instanceHandle) : GetModuleHandleA(nullptr);
-}
-
 bool downloadOffered() { return !getConfigText(CFG_JRE_DOWNLOAD_LOCATION).empty(); }
 
 void initNoJreDialog(HWND dialog) {
@@ -189,14 +184,6 @@ INT_PTR CALLBACK noJreDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     default:
       return FALSE;
   }
-}
-
-INT_PTR showNoJreDialog(HWND owner) {
-  // A Unicode dialog where the system has them, so that the configured texts keep every character.
-  if (isNT()) {
-    return DialogBoxParamW(moduleInstance(), MAKEINTRESOURCEW(kNoJreDialogTemplate), owner, &noJreDialogProc, 0);
-  }
-  return DialogBoxParamA(moduleInstance(), MAKEINTRESOURCEA(kNoJreDialogTemplate), owner, &noJreDialogProc, 0);
 }
 
 std::string narrowTitle(const std::u16string& title) {
@@ -274,7 +261,7 @@ int downloadJre(void* progressDialog) {
   logMessage("Download location: %s", url.c_str());
   bool download = getConfigInt(CFG_AUTO_DOWNLOAD_JRE) != 0;
   if (!download) {
-    const INT_PTR choice = showNoJreDialog(dialog);
+    const INT_PTR choice = showLauncherDialog(kNoJreDialogTemplate, dialog, &noJreDialogProc);
     if (choice == -1) {
       // Without the dialog the user can neither locate nor download a runtime: end as after
       // Cancel, but say why.

@@ -154,16 +154,14 @@ INT_PTR CALLBACK progressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
   }
 }
 
-long long showProgressDialog() {
-  // Made as a Unicode window where the system has them, so that its caption keeps every
-  // character of the configured text.
+INT_PTR showLauncherDialog(int templateId, HWND owner, DLGPROC procedure) {
   if (isNT()) {
-    return DialogBoxParamW(moduleInstance(), MAKEINTRESOURCEW(kProgressDialogTemplate), nullptr,
-                           &progressDialogProc, 0);
+    return DialogBoxParamW(moduleInstance(), MAKEINTRESOURCEW(templateId), owner, procedure, 0);
   }
-  return DialogBoxParamA(moduleInstance(), MAKEINTRESOURCEA(kProgressDialogTemplate), nullptr,
-                         &progressDialogProc, 0);
+  return DialogBoxParamA(moduleInstance(), MAKEINTRESOURCEA(templateId), owner, procedure, 0);
 }
+
+long long showProgressDialog() { return showLauncherDialog(kProgressDialogTemplate, nullptr, &progressDialogProc); }
 
 void centerWindow(void* windowHandle) {
   HWND window = static_cast<HWND>(windowHandle);
