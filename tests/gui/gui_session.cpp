@@ -315,14 +315,21 @@ BackgroundRun GuiSession::start(WineCommand command) {
   return BackgroundRun(pid, outputDir);
 }
 
-WindowInfo GuiSession::wintool(const std::string& action, const std::vector<std::string>& options,
-                               int timeoutMs) {
+namespace {
+WineCommand wintoolCommand(const std::string& action, const std::vector<std::string>& options, int timeoutMs) {
   WineCommand command;
   command.program = wintoolPath();
   command.args = {action};
   command.args.insert(command.args.end(), options.begin(), options.end());
   command.args.push_back("--timeout");
   command.args.push_back(std::to_string(timeoutMs));
+  return command;
+}
+}  // namespace
+
+WindowInfo GuiSession::wintool(const std::string& action, const std::vector<std::string>& options,
+                               int timeoutMs) {
+  WineCommand command = wintoolCommand(action, options, timeoutMs);
   command.timeoutMs = timeoutMs + 60000;
   const WineResult result = run(command);
   WindowInfo info = parseWindowInfo(result.out);
@@ -332,13 +339,7 @@ WindowInfo GuiSession::wintool(const std::string& action, const std::vector<std:
 
 BackgroundRun GuiSession::startWintool(const std::string& action, const std::vector<std::string>& options,
                                        int timeoutMs) {
-  WineCommand command;
-  command.program = wintoolPath();
-  command.args = {action};
-  command.args.insert(command.args.end(), options.begin(), options.end());
-  command.args.push_back("--timeout");
-  command.args.push_back(std::to_string(timeoutMs));
-  return start(command);
+  return start(wintoolCommand(action, options, timeoutMs));
 }
 
 bool waitForOutput(BackgroundRun& run, const std::string& text, int timeoutMs) {
