@@ -11,6 +11,7 @@
 #include "core/error_report.h"
 #include "platform/diagnostic_log.h"
 #include "support/media_files.h"
+#include "support/observed_source.h"
 #include "support/payload_bytes.h"
 #include "support/scratch_files.h"
 #include "support/test_exit.h"
@@ -79,32 +80,6 @@ struct FakeDisk {
     };
     return t;
   }
-};
-
-// A memory source that hands out at most `piece` bytes per read, like a slow pipe.
-struct ChunkedSource {
-  ChunkedSource(const Bytes& bytes, uint32_t piece) : piece(piece) {
-    memory.data = bytes.data();
-    memory.length = static_cast<int64_t>(bytes.size());
-    source = memory.source();
-    source.context = this;
-    source.read = [](void* c, void* buffer, uint32_t count, uint32_t* got, uint32_t* error) {
-      auto* self = static_cast<ChunkedSource*>(c);
-      ByteSource inner = self->memory.source();
-      return inner.read(inner.context, buffer, std::min(count, self->piece), got, error);
-    };
-    source.seek = [](void* c, int64_t offset) {
-      ByteSource inner = static_cast<ChunkedSource*>(c)->memory.source();
-      return inner.seek(inner.context, offset);
-    };
-    source.tell = [](void* c) {
-      ByteSource inner = static_cast<ChunkedSource*>(c)->memory.source();
-      return inner.tell(inner.context);
-    };
-  }
-  MemorySource memory;
-  ByteSource source;
-  uint32_t piece;
 };
 
 std::string patterned(size_t size, int seed) {
@@ -207,7 +182,7 @@ TEST_F(ExtractTest, CopyBlockSurvivesShortReadsAndPartialWrites) {
       ExtractionTarget target = disk.target();
       ByteSink sink;
       ASSERT_TRUE(target.createFile(target.context, "f", &sink));
-      ChunkedSource in(scrambled, readPiece);
+      ObservedSource in(scrambled, readPiece);
       EXPECT_EQ(copyBlock(in.source, sink, static_cast<int64_t>(content.size()), true), kExtractOk);
       EXPECT_TRUE(disk.files["f"] == content) << "read piece " << readPiece << " write piece " << writePiece;
       EXPECT_EQ(in.source.tell(in.source.context), static_cast<int64_t>(content.size()));

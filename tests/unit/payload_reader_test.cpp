@@ -9,40 +9,13 @@
 #include "core/error_report.h"
 #include "core/messages.h"
 #include "platform/diagnostic_log.h"
+#include "support/observed_source.h"
 #include "support/payload_bytes.h"
 #include "support/media_files.h"
 #include "support/test_exit.h"
 #include "support/quiet_log.h"
 
 namespace {
-
-// A memory source that remembers the largest single read asked of it, so a test can tell
-// a length refused up front from one that was tried and came up short.
-struct WatchedSource {
-  explicit WatchedSource(const Bytes& bytes) {
-    memory.data = bytes.data();
-    memory.length = static_cast<int64_t>(bytes.size());
-    source = memory.source();
-    source.context = this;
-    source.read = [](void* c, void* buffer, uint32_t count, uint32_t* got, uint32_t* error) {
-      auto* self = static_cast<WatchedSource*>(c);
-      if (count > self->largestRead) self->largestRead = count;
-      ByteSource inner = self->memory.source();
-      return inner.read(inner.context, buffer, count, got, error);
-    };
-    source.seek = [](void* c, int64_t offset) {
-      ByteSource inner = static_cast<WatchedSource*>(c)->memory.source();
-      return inner.seek(inner.context, offset);
-    };
-    source.tell = [](void* c) {
-      ByteSource inner = static_cast<WatchedSource*>(c)->memory.source();
-      return inner.tell(inner.context);
-    };
-  }
-  MemorySource memory;
-  ByteSource source;
-  uint32_t largestRead = 0;
-};
 
 struct FatalOutcome {
   int code;
@@ -147,7 +120,7 @@ TEST_F(PayloadReaderTest, ImplausibleLengthsAreRefusedBeforeTheBodyIsRead) {
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << "length " << row.length << (row.wide ? " wide" : " narrow"));
     const Bytes bytes = bytesOf(PayloadBytes().i32(row.length).raw(Bytes(16, 'x')));
-    WatchedSource watched(bytes);
+    ObservedSource watched(bytes);
     const FatalOutcome outcome = fatalOf([&] {
       if (row.wide) {
         readWString(watched.source);
@@ -302,7 +275,7 @@ TEST_F(ConfigurationTest, DamagedPayloadsAreFatalWithTheMatchingMessage) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     const Bytes file = mediaWith(row.payload);
-    WatchedSource watched(file);
+    ObservedSource watched(file);
     ConfigTable table;
     const FatalOutcome outcome = fatalOf([&] { readConfiguration(watched.source, table); });
     EXPECT_EQ(outcome.code, 1);
