@@ -8,7 +8,9 @@ set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# Not runnable on machines without 32-bit emulation; see mingw-x86_64.cmake.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# Runs only where the machine executes 32-bit code and 32-bit Wine is installed; the test
+# entries check that first (scripts/run-32bit.sh).
+get_filename_component(_top "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${_top}/scripts/wine)
 # zlib goes into the launcher itself: a Windows machine has no zlib1.dll to import.
 set(ZLIB_USE_STATIC_LIBS ON)

@@ -1,6 +1,6 @@
-# Cross toolchain for the Windows builds that the tests run: the same sources as the shipped
-# i686 launcher, built for x86_64 because these machines cannot execute 32-bit code (the
-# kernel's 32-bit emulation is off), so only the 64-bit Wine loader works here.
+# Cross toolchain for the x86_64 Windows build: the same sources as the shipped i686 launcher,
+# built for x86_64 so that the tests run on every machine, including those whose kernel
+# executes no 32-bit code and so cannot start 32-bit Wine.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)

@@ -30,14 +30,18 @@ jar cf "$out/hello.jar" -C "$out/classes" hello
 echo "packed $out/setup.exe"
 "$host_tree/mediapack" inspect "$out/setup.exe" | sed 's/^/  /'
 
-# These machines execute no 32-bit code, so the demo runs the same installer packed onto the
-# x86_64 build of the launcher, with x86_64 fixtures. With 32-bit Wine, setup.exe itself runs.
-run="$out/setup.exe"
-fixtures="$win32_tree/fixtures"
-if ! /usr/lib/wine/wine --version >/dev/null 2>&1 || ! timeout 60 /usr/lib/wine/wine cmd /c exit 0 </dev/null >/dev/null 2>&1; then
+# Where this machine executes 32-bit code, setup.exe itself - the shipped i686 stub - runs under
+# 32-bit Wine with i686 fixtures. Elsewhere the same installer is packed onto the x86_64 build
+# of the launcher and runs with x86_64 fixtures.
+if scripts/runs-32bit.sh --quiet && [ -x /usr/lib/wine/wine ]; then
+  run="$out/setup.exe"
+  fixtures="$win32_tree/fixtures"
+  echo "this machine runs 32-bit code: running the shipped i686 stub"
+else
   "$host_tree/mediapack" build examples/hello/hello.json -o "$out/setup-x64.exe" --stub "$win64_tree/launcher.exe"
   run="$out/setup-x64.exe"
   fixtures="$win64_tree/fixtures"
+  echo "this machine runs no 32-bit code: running the same installer on the x86_64 build ($run)"
 fi
 
 # The stand-in runtime: bin\java.exe (+ what it prints) and bin\server\jvm.dll.

@@ -12,6 +12,8 @@
 #include <sstream>
 #include <thread>
 
+#include "support/media_files.h"
+
 extern char** environ;
 
 namespace {
@@ -74,7 +76,16 @@ int runBounded(const std::vector<std::string>& args, int timeoutMs) {
   return pid > 0 ? waitBounded(pid, timeoutMs) : -1;
 }
 
-std::string wintoolPath() { return LAUNCHER_WIN32_DIR "/fixtures/wintool/wintool.exe"; }
+// The suite's own prefix and screenshot folder; the 32-bit run of the suite is given others,
+// so that both runs can go on side by side.
+std::string environmentOr(const char* name, const std::string& fallback) {
+  const char* v = std::getenv(name);
+  return v != nullptr && *v != '\0' ? v : fallback;
+}
+std::string guiPrefix() { return environmentOr("LAUNCHER_GUI_WINEPREFIX", GUI_WINEPREFIX); }
+std::string screenshotDir() { return environmentOr("LAUNCHER_GUI_SCREENSHOT_DIR", GUI_SCREENSHOT_DIR); }
+
+std::string wintoolPath() { return windowsTree() + "/fixtures/wintool/wintool.exe"; }
 
 }  // namespace
 
@@ -197,7 +208,7 @@ std::string BackgroundRun::err() const { return readWholeFile(outputDir_ + "/std
 
 GuiSession::GuiSession() {
   stateDir_ = makeTempDirectory("gui-session-");
-  setenv("WINEPREFIX", GUI_WINEPREFIX, 1);
+  setenv("WINEPREFIX", guiPrefix().c_str(), 1);
   setenv("WINEDLLOVERRIDES", "mscoree,mshtml=", 1);
   if (std::getenv("WINEDEBUG") == nullptr) setenv("WINEDEBUG", "-all", 1);
   if (!startXvfb()) return;
@@ -257,18 +268,12 @@ bool GuiSession::startXvfb() {
 }
 
 bool GuiSession::preparePrefix() {
-  const std::string prefix = GUI_WINEPREFIX;
-  if (!pathExists(prefix + "/system.reg")) {
-    // Creating a prefix takes a while (and longer on a busy machine). The registry files
-    // are written when the server that wineboot started ends; made persistent below, it
-    // would keep them in memory and the check for system.reg would fail on a new prefix.
-    runBounded({wineLoader(), "wineboot", "-i"}, 600000);
-    runBounded({kWineServer, "-w"}, 60000);
-  }
-  // A persistent server makes every later Windows process start quickly; it is ours alone,
-  // so it is ended with the session.
-  runBounded({kWineServer, "-p"}, 60000);
-  runBounded({wineLoader(), "wineboot"}, 300000);
+  const std::string prefix = guiPrefix();
+  // The shared script makes the prefix (with its 32-bit half where 32-bit Wine is installed)
+  // and starts its persistent server, which makes every later Windows process start quickly;
+  // the server is ours alone, so it is ended with the session. Creating a prefix takes a
+  // while, and longer on a busy machine.
+  runBounded({LAUNCHER_SOURCE_DIR "/scripts/wine-up.sh"}, 600000);
   // There is no window manager on the virtual display: Wine draws the frames (captions
   // included, which the screenshots should show) and places the windows itself.
   runBounded({wineLoader(), "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/d", "N", "/f"},
@@ -284,7 +289,7 @@ void GuiSession::stopWine() { runBounded({kWineServer, "-k"}, 60000); }
 
 WineResult GuiSession::run(WineCommand command) {
   command.environment.push_back({"DISPLAY", display_});
-  command.environment.push_back({"WINEPREFIX", GUI_WINEPREFIX});
+  command.environment.push_back({"WINEPREFIX", guiPrefix()});
   return runUnderWine(command);
 }
 
@@ -398,18 +403,17 @@ void GuiSession::deleteValue(const std::string& keyPath, const std::string& name
 }
 
 std::string GuiSession::screenshotPath(const std::string& name) const {
-  return std::string(GUI_SCREENSHOT_DIR) + "/" + name + ".png";
+  return screenshotDir() + "/" + name + ".png";
 }
 
 bool GuiSession::screenshot(const std::string& name, const std::string& window) {
-  mkdir(LAUNCHER_SOURCE_DIR "/build", 0755);
-  mkdir(GUI_SCREENSHOT_DIR, 0755);
+  runBounded({"mkdir", "-p", screenshotDir()}, 30000);
   const std::string path = screenshotPath(name);
   return runBounded({"import", "-display", display_, "-window", window, path}, 30000) == 0 && pathExists(path);
 }
 
 void GuiSession::cleanTemporaryFiles() {
-  const std::string users = std::string(GUI_WINEPREFIX) + "/drive_c/users";
+  const std::string users = guiPrefix() + "/drive_c/users";
   for (const std::string& user : filesStartingWith(users, "")) {
     if (user == "." || user == "..") continue;
     for (const char* temp : {"/Temp", "/AppData/Local/Temp"}) {

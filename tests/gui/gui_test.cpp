@@ -598,7 +598,7 @@ TEST_F(GuiTest, SecondStartOfTheSameInstallerBringsTheFirstForward) {
 
 TEST_F(GuiTest, WindowBoundUnitSuitesPassUnderADisplay) {
   WineCommand command;
-  command.program = LAUNCHER_WIN32_DIR "/tests/unit_tests.exe";
+  command.program = windowsTree() + "/tests/unit_tests.exe";
   command.args = {"--gtest_filter=WindowsWatchWinTest.*:DialogsWinTest.*"};
   command.timeoutMs = 300000;
   const WineResult result = session_->run(command);

@@ -18,7 +18,7 @@ void copyInto(const std::string& from, const std::string& to) {
 }
 }  // namespace
 
-std::string fixturePath(const std::string& relative) { return LAUNCHER_WIN32_DIR "/fixtures/" + relative; }
+std::string fixturePath(const std::string& relative) { return windowsTree() + "/fixtures/" + relative; }
 
 void makeFakeRuntime(const std::string& home, const FakeRuntimeOptions& options) {
   copyInto(fixturePath("java/java.exe"), home + "/bin/java.exe");

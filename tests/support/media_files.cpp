@@ -5,10 +5,16 @@
 #include <iterator>
 #include <stdexcept>
 
+std::string windowsTree() {
+  const char* fromEnvironment = std::getenv("LAUNCHER_WINDOWS_TREE");
+  if (fromEnvironment != nullptr && *fromEnvironment != '\0') return fromEnvironment;
+  return LAUNCHER_WIN32_DIR;
+}
+
 std::string launcherExePath() {
   const char* fromEnvironment = std::getenv("LAUNCHER_EXE");
   if (fromEnvironment != nullptr && *fromEnvironment != '\0') return fromEnvironment;
-  return LAUNCHER_WIN32_DIR "/launcher.exe";
+  return windowsTree() + "/launcher.exe";
 }
 
 Bytes readFileBytes(const std::string& path) {

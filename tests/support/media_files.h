@@ -6,6 +6,10 @@
 
 #include "support/payload_bytes.h"
 
+// The Windows build tree whose programs the tests run: $LAUNCHER_WINDOWS_TREE when set (the
+// 32-bit entries point it at the shipped i686 tree), else the tree this suite was built for.
+std::string windowsTree();
+
 // The launcher.exe the end-to-end tests run: $LAUNCHER_EXE when set, else the one in the
 // Windows build tree.
 std::string launcherExePath();

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "media_fixture.h"
+#include "support/media_files.h"
 #include "support/wine_run.h"
 
 namespace mediatest {
@@ -512,8 +513,6 @@ inline bool haveProgram(const std::string& name) {
   return runProgram({"sh", "-c", "command -v " + name}).code == 0;
 }
 
-// The Windows build tree the tests run programs from (x86_64).
-inline std::string windowsTree() { return LAUNCHER_WIN32_DIR; }
 // The shipped i686 stub: $LAUNCHER_I686_STUB, else launcher.exe of the i686 tree beside
 // the x86_64 one (build/win32 beside build/win64).
 inline std::string i686Stub() {
