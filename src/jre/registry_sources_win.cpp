@@ -10,6 +10,7 @@
 #include "jre/registry_win.h"
 #include "media/config_table.h"
 #include "platform/diagnostic_log.h"
+#include "platform/paths.h"
 
 namespace {
 // The default versions are short texts such as 1.6.
@@ -87,13 +88,22 @@ bool bestLocatedJvm(HKEY hive, std::string& javaExe, std::string& version,
 
 bool findPathJvm(std::string& javaExe, const std::string& minVersion,
                  const std::string& maxVersion) {
-  std::vector<char> buffer(kRegistryTextBuffer);
-  const DWORD n = SearchPathA(nullptr, "java.exe", nullptr, kRegistryTextBuffer, buffer.data(),
-                              nullptr);
-  if (n == 0 || n >= kRegistryTextBuffer) return false;
-  javaExe.assign(buffer.data(), n);
-  std::string version;
-  return checkJavaExe(javaExe, version, minVersion, maxVersion, false, true);
+  // Only the directories of PATH, walked here: the system's own search would look in the
+  // installer's folder first, where a java.exe that nobody checked may lie beside it.
+  const DWORD size = GetEnvironmentVariableA("PATH", nullptr, 0);
+  if (size == 0) return false;
+  std::vector<char> buffer(size);
+  const DWORD n = GetEnvironmentVariableA("PATH", buffer.data(), size);
+  if (n == 0 || n >= size) return false;
+  for (const std::string& candidate :
+       pathCandidates(std::string(buffer.data(), n), "java.exe", kRegistryTextBuffer - 1)) {
+    const DWORD attributes = GetFileAttributesA(candidate.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+    javaExe = candidate;
+    std::string version;
+    return checkJavaExe(javaExe, version, minVersion, maxVersion, false, true);
+  }
+  return false;
 }
 
 bool findEnvJvm(std::string& javaExe, const std::string& variableName,

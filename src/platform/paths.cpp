@@ -47,6 +47,20 @@ std::vector<std::string> splitList(const std::string& list, char separator) {
   return items;
 }
 
+std::vector<std::string> pathCandidates(const std::string& pathValue, const std::string& fileName,
+                                        size_t maxLength) {
+  std::vector<std::string> candidates;
+  for (std::string item : splitList(pathValue)) {
+    if (item.size() >= 2 && item.front() == '"' && item.back() == '"') item = item.substr(1, item.size() - 2);
+    if (item.empty() || isRelativePath(item)) continue;
+    std::string candidate = item;
+    if (candidate.back() != '\\' && candidate.back() != '/') candidate += '\\';
+    candidate += fileName;
+    if (candidate.size() <= maxLength) candidates.push_back(candidate);
+  }
+  return candidates;
+}
+
 bool splitCommandLineChecked(const std::u16string& text, std::vector<std::u16string>& out) {
   size_t pos = 0;
   const size_t n = text.size();

@@ -38,6 +38,13 @@ bool isUsableModulePath(const std::string& narrow, bool converted);
 // The directory part of a path: everything up to and including the last backslash
 // ("" when there is none).
 std::string directoryPart(const std::string& path);
+// The candidates for `fileName` along a PATH value, in order: each absolute directory of the
+// ";"-separated list (quotes around an item removed) joined with `fileName`. Relative items
+// (".", "bin", "\x") are left out: they would resolve against whatever directory the process
+// is in, and the installer's own folder, which may hold files nobody checked, is never
+// searched. Candidates longer than `maxLength` bytes are left out too.
+std::vector<std::string> pathCandidates(const std::string& pathValue, const std::string& fileName,
+                                        size_t maxLength);
 // What the long-path binder settles on after its first call: the system's GetLongPathNameA
 // when it exists and either succeeded or failed for another reason than
 // ERROR_CALL_NOT_IMPLEMENTED (120); the shell-based emulation otherwise.

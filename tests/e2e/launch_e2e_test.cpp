@@ -967,4 +967,38 @@ TEST_F(LaunchE2ETest, DownloadsThatFailEndWithTheDownloadMessageAndLeaveNoArchiv
   }
 }
 
+TEST_F(LaunchE2ETest, ThePathSourceSearchesOnlyThePathAndNeverTheInstallersFolder) {
+  // A downloaded installer sits among files nobody checked: a java.exe beside it must not be
+  // run, whatever the system's own search order would do.
+  const std::string home = dir_ + "/rt";
+  makeRuntime(home);
+  makeFakeRuntime(dir_ + "/planted");
+  writeFileBytes(dir_ + "/java.exe", readFileBytes(dir_ + "/planted/bin/java.exe"));
+  writeFileBytes(dir_ + "/java.exe.cfg", readFileBytes(dir_ + "/planted/bin/java.exe.cfg"));
+  Installer installer;
+  installer.records = {{122, "app.Main"}, {128, "S;"}};
+  const std::string exe = writeInstaller(installer);
+  struct Row {
+    const char* name;
+    std::string path;  // put in front of the system's PATH
+    int exitCode;
+  } rows[] = {
+      {"the runtime on PATH is found", winePathOf(home) + "\\bin", 0},
+      {"a relative PATH entry is not searched", ".", 83},
+      {"nothing on PATH", "", 83},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const WineResult result = run(exe, {"-q"}, {{"WINEPATH", row.path}});
+    EXPECT_EQ(result.exitCode, row.exitCode) << result.err;
+    const std::string log = takeLog();
+    EXPECT_EQ(lowercase(log).find(lowercase(winePathOf(dir_)) + "\\java.exe"), std::string::npos) << log;
+    if (row.exitCode == 0) {
+      EXPECT_TRUE(hasLine(log, "Trying to load JVM-DLL from " + lowercase(winePathOf(home)) + "\\bin\\java.exe")) << log;
+    }
+    removeStartMarkers(prefix_->path());
+    forgetRuns();
+  }
+}
+
 }  // namespace

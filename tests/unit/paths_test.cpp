@@ -40,6 +40,22 @@ TEST(Paths, SplitListDropsEmptyItems) {
   EXPECT_EQ(splitList("a,b", ','), (std::vector<std::string>{"a", "b"}));
 }
 
+TEST(Paths, PathCandidatesAreTheAbsoluteDirectoriesOfPathInOrder) {
+  using List = std::vector<std::string>;
+  struct Row { const char* path; List candidates; } rows[] = {
+      {"C:\\jdk\\bin;D:\\other\\", {"C:\\jdk\\bin\\java.exe", "D:\\other\\java.exe"}},
+      // Relative items would resolve against the current directory: never searched.
+      {".;bin;\\rooted;c:drive-relative;C:\\ok", {"C:\\ok\\java.exe"}},
+      {"\"C:\\Program Files\\Java\\bin\";;\\\\server\\share", {"C:\\Program Files\\Java\\bin\\java.exe", "\\\\server\\share\\java.exe"}},
+      {"", {}},
+      {";;\"\";\"", {}},
+  };
+  for (const Row& row : rows) EXPECT_EQ(pathCandidates(row.path, "java.exe", 8191), row.candidates) << row.path;
+  // A candidate over the limit is left out, the next one still counts.
+  const std::string longDirectory = "C:\\" + std::string(200, 'x');
+  EXPECT_EQ(pathCandidates(longDirectory + ";C:\\y", "java.exe", 100), List{"C:\\y\\java.exe"});
+}
+
 TEST(Paths, SplitCommandLine) {
   struct Row { std::u16string in; std::vector<std::u16string> out; } rows[] = {
       {u"a  b   c", {u"a", u"b", u"c"}},
