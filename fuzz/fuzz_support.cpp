@@ -86,6 +86,7 @@ MemoryFiles::MemoryFiles(std::string root) : root_(std::move(root)) {
   target_.createDirectory = &MemoryFiles::createDirectory;
   target_.createFile = &MemoryFiles::createFile;
   target_.closeFile = &MemoryFiles::closeFile;
+  target_.copyFile = &MemoryFiles::copyFile;
   target_.emptyDirectory = &MemoryFiles::emptyDirectory;
   target_.removeDirectory = &MemoryFiles::removeDirectory;
 }
@@ -138,6 +139,19 @@ void MemoryFiles::closeFile(void* context, ByteSink&) {
   auto* self = static_cast<MemoryFiles*>(context);
   fuzzCheck(!self->open_.empty(), "a file closed that was not open");
   self->open_.clear();
+}
+
+bool MemoryFiles::copyFile(void* context, const std::string& from, const std::string& to) {
+  auto* self = static_cast<MemoryFiles*>(context);
+  const auto source = self->files_.find(self->relative(from));
+  if (source == self->files_.end()) return false;
+  const uint64_t size = source->second;
+  const std::string name = self->relative(to);
+  const size_t cut = name.find_last_of("\\/");
+  if (cut != std::string::npos && self->directories_.count(name.substr(0, cut)) == 0) return false;
+  if (self->directories_.count(name) != 0) return false;
+  self->files_[name] = size;
+  return true;
 }
 
 void MemoryFiles::emptyDirectory(void* context, const std::string&) {

@@ -50,6 +50,7 @@ class MemoryFiles {
   static DirectoryResult createDirectory(void* context, const std::string& path);
   static bool createFile(void* context, const std::string& path, ByteSink* file);
   static void closeFile(void* context, ByteSink& file);
+  static bool copyFile(void* context, const std::string& from, const std::string& to);
   static void emptyDirectory(void* context, const std::string& path);
   static void removeDirectory(void* context, const std::string& path);
   static bool write(void* context, const void* data, uint32_t count, uint32_t* written,

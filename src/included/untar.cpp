@@ -20,6 +20,8 @@ constexpr size_t kNameWidth = 100;
 constexpr size_t kSizeOffset = 124;
 constexpr size_t kSizeWidth = 12;
 constexpr size_t kTypeOffset = 156;
+constexpr size_t kLinkNameOffset = 157;
+constexpr size_t kLinkNameWidth = 100;
 constexpr size_t kMagicOffset = 257;
 // "ustar\0" (POSIX) and "ustar " (older GNU) differ in their sixth byte; only the POSIX
 // form has the name prefix, GNU keeps other fields there.
@@ -28,6 +30,12 @@ constexpr size_t kPrefixOffset = 345;
 constexpr size_t kPrefixWidth = 155;
 
 constexpr char kTypeRegular = '0';
+// Old archives mark regular files with a zero byte, and '7' (contiguous) is a regular file
+// to every system that does not know contiguous files.
+constexpr char kTypeOldRegular = '\0';
+constexpr char kTypeContiguous = '7';
+constexpr char kTypeHardLink = '1';
+constexpr char kTypeSymbolicLink = '2';
 constexpr char kTypeDirectory = '5';
 constexpr char kTypeGnuLongName = 'L';
 constexpr char kTypeGnuLongLink = 'K';
@@ -163,9 +171,9 @@ bool copyEntry(gzFile stream, const std::string& path, int32_t size, const TarPr
 }
 
 // Records of a pax extended header: "<length> <key>=<value>\n", the length in decimal
-// counting the whole record. Only "path" and "size" matter to this reader.
+// counting the whole record. Only "path", "linkpath" and "size" matter to this reader.
 bool parsePaxRecords(const std::string& data, std::string& path, bool& hasPath,
-                     int64_t& size) {
+                     std::string& linkPath, bool& hasLinkPath, int64_t& size) {
   size_t at = 0;
   while (at < data.size()) {
     size_t p = at;
@@ -187,6 +195,9 @@ bool parsePaxRecords(const std::string& data, std::string& path, bool& hasPath,
     if (key == "path") {
       path = value;
       hasPath = true;
+    } else if (key == "linkpath") {
+      linkPath = value;
+      hasLinkPath = true;
     } else if (key == "size") {
       int64_t parsed = 0;
       if (value.empty()) return false;
@@ -233,23 +244,26 @@ class TarReader {
       if (headerSize < 0) return fail("invalid size field");
       const char type = header[kTypeOffset];
 
-      if (type == kTypeGnuLongName || type == kTypePaxHeader) {
+      if (type == kTypeGnuLongName || type == kTypeGnuLongLink || type == kTypePaxHeader) {
         if (!readExtendedName(type, headerSize)) return false;
         continue;
       }
-      if (type == kTypeGnuLongLink || type == kTypePaxGlobal) {
-        // Link targets are never used; global pax records set nothing this reader keeps.
+      if (type == kTypePaxGlobal) {
+        // Global pax records set nothing this reader keeps.
         if (!skipEntry(headerSize)) return false;
         continue;
       }
 
       const int32_t size = paxSize_ >= 0 ? static_cast<int32_t>(paxSize_) : headerSize;
       const std::string name = entryName(header);
+      const std::string linkName = hasLongLink_ ? longLink_ : fieldText(header.data() + kLinkNameOffset, kLinkNameWidth);
       hasLongName_ = false;
+      hasLongLink_ = false;
       paxSize_ = -1;
-      if (type == kTypeDirectory || type == kTypeRegular) {
+      const bool regular = type == kTypeRegular || type == kTypeOldRegular || type == kTypeContiguous;
+      if (type == kTypeDirectory || regular) {
         std::string path;
-        if (!tarEntryPath(name, path) || (type == kTypeRegular && path.empty())) {
+        if (!tarEntryPath(name, path) || (regular && path.empty())) {
           logError("invalid entry name %s", name.c_str());
           return false;
         }
@@ -265,9 +279,17 @@ class TarReader {
           }
           extractedAny = true;
         }
-      } else {
-        // Links, devices, FIFOs, old-style files: their data is skipped, nothing is written.
+      } else if (type == kTypeHardLink || type == kTypeSymbolicLink) {
+        // The runtime's file system may hold no links: a link to a file the archive has
+        // already written becomes a copy of it; any other link cannot be represented.
+        if (!copyLink(type, name, linkName)) return false;
         if (!skipBytes(size)) return fail("gzseek 2 failed");
+      } else {
+        // Devices, FIFOs, sparse files and types this reader does not know: skipping them
+        // would leave a runtime with holes that only shows when it runs.
+        logError("unsupported entry type %d for %s", static_cast<int>(static_cast<unsigned char>(type)),
+                 name.c_str());
+        return false;
       }
       if (!skipBytes(paddingOf(size))) return fail("gzseek 3 failed");
     }
@@ -290,6 +312,30 @@ class TarReader {
     return error == Z_OK || error == Z_BUF_ERROR;
   }
 
+  // A hard link names its target from the archive's root, a symbolic link from the link's
+  // own directory; either way the target must be a file already written inside the target.
+  bool copyLink(char type, const std::string& name, const std::string& linkName) {
+    std::string path;
+    if (!tarEntryPath(name, path) || path.empty()) {
+      logError("invalid entry name %s", name.c_str());
+      return false;
+    }
+    std::string target;
+    const bool inside = type == kTypeHardLink ? tarEntryPath(linkName, target) && !target.empty()
+                                              : symbolicLinkTarget(path, linkName, target);
+    if (!inside) {
+      logError("invalid link %s -> %s", name.c_str(), linkName.c_str());
+      return false;
+    }
+    logMessage("copying %s to %s", target.c_str(), path.c_str());
+    if (files_.copyFile == nullptr ||
+        !files_.copyFile(files_.context, joinPath(targetDirectory_, target), joinPath(targetDirectory_, path))) {
+      logError("link target is not an extracted file: %s -> %s", name.c_str(), linkName.c_str());
+      return false;
+    }
+    return true;
+  }
+
   bool skipEntry(int32_t size) {
     if (!skipBytes(size)) return fail("gzseek 2 failed");
     if (!skipBytes(paddingOf(size))) return fail("gzseek 3 failed");
@@ -298,8 +344,7 @@ class TarReader {
 
   // The data of a GNU long-name entry or a pax header, bounded, then its padding.
   bool readExtendedName(char type, int32_t size) {
-    const int32_t limit = type == kTypeGnuLongName ? static_cast<int32_t>(kMaxTarEntryName) + 1
-                                                   : kMaxPaxHeaderSize;
+    const int32_t limit = type == kTypePaxHeader ? kMaxPaxHeaderSize : static_cast<int32_t>(kMaxTarEntryName) + 1;
     if (size > limit) return fail("invalid extended header");
     std::string data(static_cast<size_t>(size), '\0');
     if (size > 0) {
@@ -313,13 +358,22 @@ class TarReader {
       hasLongName_ = true;
       return true;
     }
-    std::string path;
-    bool hasPath = false;
+    if (type == kTypeGnuLongLink) {
+      longLink_ = fieldText(data.data(), data.size());
+      hasLongLink_ = true;
+      return true;
+    }
+    std::string path, linkPath;
+    bool hasPath = false, hasLinkPath = false;
     int64_t paxSize = -1;
-    if (!parsePaxRecords(data, path, hasPath, paxSize)) return fail("invalid extended header");
+    if (!parsePaxRecords(data, path, hasPath, linkPath, hasLinkPath, paxSize)) return fail("invalid extended header");
     if (hasPath) {
       longName_ = path;
       hasLongName_ = true;
+    }
+    if (hasLinkPath) {
+      longLink_ = linkPath;
+      hasLongLink_ = true;
     }
     if (paxSize >= 0) paxSize_ = paxSize;
     return true;
@@ -354,6 +408,8 @@ class TarReader {
   std::vector<char> buffer_;
   std::string longName_;
   bool hasLongName_ = false;
+  std::string longLink_;
+  bool hasLongLink_ = false;
   int64_t paxSize_ = -1;
 };
 }  // namespace
@@ -392,6 +448,39 @@ bool tarEntryPath(const std::string& name, std::string& path) {
     path += part;
   }
   return true;
+}
+
+bool symbolicLinkTarget(const std::string& linkPath, const std::string& target, std::string& path) {
+  path.clear();
+  if (target.empty() || target.size() > kMaxTarEntryName || target[0] == '/' || target[0] == '\\') return false;
+  std::vector<std::string> parts;
+  // The link's own directory first: everything before its last part.
+  size_t start = 0;
+  for (size_t i = 0; i <= linkPath.size(); ++i) {
+    if (i < linkPath.size() && linkPath[i] != '\\') continue;
+    parts.push_back(linkPath.substr(start, i - start));
+    start = i + 1;
+  }
+  parts.pop_back();
+  start = 0;
+  for (size_t i = 0; i <= target.size(); ++i) {
+    if (i < target.size() && target[i] != '/' && target[i] != '\\') continue;
+    const std::string part = target.substr(start, i - start);
+    start = i + 1;
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      if (parts.empty()) return false;
+      parts.pop_back();
+      continue;
+    }
+    if (!isSafeIncludedFileName(part)) return false;
+    parts.push_back(part);
+  }
+  for (const std::string& part : parts) {
+    if (!path.empty()) path += '\\';
+    path += part;
+  }
+  return !path.empty();
 }
 
 int tarProgressPosition(int64_t streamPosition, int64_t totalSize) {

@@ -1,7 +1,8 @@
 // The reader of the included runtime's archive: a gzip-compressed tar stream, read through
 // zlib's gz functions and written below a target directory. It knows directories and regular
-// files; links and other entry types are skipped with their data, nothing is written for
-// them. Long names are taken from GNU long-name entries, pax "path" records and the POSIX
+// files (types '0', '7' and the old zero byte); a hard or symbolic link to a file written
+// earlier becomes a copy of that file. Any other link or entry type (devices, FIFOs, sparse
+// files, unknown types) makes the archive unusable rather than leave a hole in the runtime. Long names are taken from GNU long-name entries, pax "path" records and the POSIX
 // ustar name prefix. The archive is untrusted: an entry that would land outside the target
 // directory, a size that is not an octal number, a stream that ends before the end-of-archive
 // block or fails its gzip check all make the archive corrupt. Memory stays constant: data is
@@ -54,6 +55,12 @@ int32_t parseOctal(const char* field, size_t width);
 // dot or blank), control characters or <>"|?*, device names (CON, NUL, COM1 ...), or
 // longer than kMaxTarEntryName. "./" gives an empty path (the directory itself).
 bool tarEntryPath(const std::string& name, std::string& path);
+
+// The path a symbolic link at `linkPath` (as tarEntryPath gives it) points to: `target` taken
+// from the link's directory, "/" and "\" both separating, "." dropped and ".." climbing. False
+// when it is absolute, climbs above the target directory, names the directory itself, or has
+// a part tarEntryPath would refuse.
+bool symbolicLinkTarget(const std::string& linkPath, const std::string& target, std::string& path);
 
 // The bar position for the uncompressed stream position `streamPosition`:
 // 100 + floor(100 * streamPosition / totalSize), kept within 100..200. 100 when either is

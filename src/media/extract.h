@@ -38,6 +38,9 @@ struct ExtractionTarget {
   // Creates (or truncates) a file for writing, unshared; false when it cannot.
   bool (*createFile)(void* context, const std::string& path, ByteSink* file) = nullptr;
   void (*closeFile)(void* context, ByteSink& file) = nullptr;
+  // Copies the regular file `from` to `to` (created or truncated); false when `from` is not a
+  // regular file or either side fails. Null: copies are not possible on this target.
+  bool (*copyFile)(void* context, const std::string& from, const std::string& to) = nullptr;
   // emptyDirectory and RemoveDirectoryA; failures ignored.
   void (*emptyDirectory)(void* context, const std::string& path) = nullptr;
   void (*removeDirectory)(void* context, const std::string& path) = nullptr;

@@ -52,6 +52,43 @@ void closeFilePosix(void*, ByteSink& file) {
   file.context = nullptr;
 }
 
+bool copyFilePosix(void*, const std::string& from, const std::string& to) {
+  const int in = open(hostPath(from).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (in < 0) return false;
+  struct stat status;
+  if (fstat(in, &status) != 0 || !S_ISREG(status.st_mode)) {
+    close(in);
+    return false;
+  }
+  const int out = open(hostPath(to).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (out < 0) {
+    close(in);
+    return false;
+  }
+  std::vector<char> buffer(kCopyBufferSize);
+  bool ok = true;
+  for (;;) {
+    const ssize_t got = read(in, buffer.data(), buffer.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      ok = got == 0;
+      break;
+    }
+    for (ssize_t done = 0; done < got;) {
+      const ssize_t n = write(out, buffer.data() + done, static_cast<size_t>(got - done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        ok = false;
+        break;
+      }
+      done += n;
+    }
+    if (!ok) break;
+  }
+  close(in);
+  return close(out) == 0 && ok;
+}
+
 // One level, like the Windows side: files go, subdirectories go only when empty.
 void emptyDirectoryPosix(void*, const std::string& path) {
   if (path.empty() || path[0] == '.') return;
@@ -84,6 +121,7 @@ const ExtractionTarget& fileSystemTarget() {
     t.createDirectory = &createDirectoryPosix;
     t.createFile = &createFilePosix;
     t.closeFile = &closeFilePosix;
+    t.copyFile = &copyFilePosix;
     t.emptyDirectory = &emptyDirectoryPosix;
     t.removeDirectory = &removeDirectoryPosix;
     return t;

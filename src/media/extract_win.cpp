@@ -43,6 +43,15 @@ void closeFileWin(void*, ByteSink& file) {
   file.context = nullptr;
 }
 
+bool copyFileWin(void*, const std::string& from, const std::string& to) {
+  const DWORD attributes = GetFileAttributesA(from.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+    return false;
+  }
+  return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
+}
+
 void emptyDirectoryWin(void*, const std::string& path) { emptyDirectory(path); }
 
 std::string fullPathOf(const std::string& path) {
@@ -75,6 +84,7 @@ const ExtractionTarget& fileSystemTarget() {
     t.createDirectory = &createDirectoryWin;
     t.createFile = &createFileWin;
     t.closeFile = &closeFileWin;
+    t.copyFile = &copyFileWin;
     t.emptyDirectory = &emptyDirectoryWin;
     t.removeDirectory = &removeDirectoryWin;
     return t;

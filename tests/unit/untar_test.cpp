@@ -118,30 +118,45 @@ TEST(TarRulesTest, ProgressPosition) {
   }
 }
 
-TEST_F(UntarTest, ExtractsDirectoriesAndFilesAndSkipsEverythingElse) {
+TEST_F(UntarTest, ExtractsDirectoriesFilesAndLinksAsCopies) {
   const std::string big(1000, 'j');   // 24 bytes of padding follow
   const std::string block(512, 'b');  // none follow
   TarHeader symlink("jre/bin/link", '2', gnuMagic());
   symlink.linkName = "java.exe";
+  TarHeader upLink("jre/lib/up", '2');
+  upLink.linkName = "../bin/./java.exe";
   TarHeader hardlink("jre/bin/hard", '1', gnuMagic());
   hardlink.linkName = "jre/bin/java.exe";
   TarHeader oldStyle("jre/old", '\0');
-  TarHeader fifo("jre/fifo", '6');
-  TarHeader dirWithData("jre/d/", '5');  // its data is skipped too
+  TarHeader contiguous("jre/contiguous", '7');
+  TarHeader dirWithData("jre/d/", '5');  // its data is skipped
   TarHeader gnuShort("jre/gnu", '0', gnuMagic());
   gnuShort.prefix = "14000000000";  // an access time in the GNU form, not a name prefix
   TarHeader spaced("jre/spaced");
   spaced.size = field("     1750\0\0\0");
+  // Link targets longer than the header's field: a GNU long-link entry and a pax linkpath.
+  const std::string deepDirectory = "jre/" + std::string(60, 'p');
+  const std::string deep = deepDirectory + "/" + std::string(60, 'q');
+  TarHeader deepFile(std::string(60, 'q'));
+  deepFile.prefix = deepDirectory;
+  TarHeader longLink("././@LongLink", 'K', gnuMagic());
+  TarHeader viaLongLink("jre/via-long-link", '1', gnuMagic());
+  TarHeader pax("PaxHeaders/l", 'x');
+  const std::string record = "linkpath=" + deep + "\n";
+  TarHeader viaPax("jre/via-pax", '1');
   TarBuilder tar;
-  tar.directory("./").directory("jre/").directory("jre/bin/")
+  tar.directory("./").directory("jre/").directory("jre/bin/").directory("jre/lib/")
       .file("jre/bin/java.exe", big)
-      .entry(symlink, "").entry(hardlink, "")
-      .entry(oldStyle, "old data that is skipped")
-      .entry(fifo, std::string(700, 'f'))  // data skipped with its padding
+      .entry(symlink, "").entry(upLink, "").entry(hardlink, "")
+      .entry(oldStyle, "old style")
+      .entry(contiguous, "contiguous")
       .file("jre/block", block)
       .file("jre/empty", "")
       .entry(dirWithData, "dir data").entry(gnuShort, "gnu")
       .entry(spaced, big)
+      .directory(deepDirectory + "/").entry(deepFile, "deep")
+      .entry(longLink, deep + std::string(1, '\0')).entry(viaLongLink, "")
+      .entry(pax, std::to_string(record.size() + 4) + " " + record).entry(viaPax, "")
       .end();
   ASSERT_TRUE(untar(tar.bytes())) << log();
   EXPECT_EQ(readBinaryFile(at("jre\\bin\\java.exe")), big);
@@ -149,11 +164,80 @@ TEST_F(UntarTest, ExtractsDirectoriesAndFilesAndSkipsEverythingElse) {
   EXPECT_EQ(readBinaryFile(at("jre\\spaced")), big);
   EXPECT_TRUE(pathExists(at("jre\\empty")));
   EXPECT_EQ(readBinaryFile(at("jre\\gnu")), "gnu");
-  for (const char* absent : {"jre\\bin\\link", "jre\\bin\\hard", "jre\\old", "jre\\fifo"}) {
-    EXPECT_FALSE(pathExists(at(absent))) << absent;
+  EXPECT_EQ(readBinaryFile(at("jre\\old")), "old style");
+  EXPECT_EQ(readBinaryFile(at("jre\\contiguous")), "contiguous");
+  for (const char* copy : {"jre\\bin\\link", "jre\\lib\\up", "jre\\bin\\hard"}) {
+    EXPECT_EQ(readBinaryFile(at(copy)), big) << copy;
   }
+  EXPECT_EQ(readBinaryFile(at("jre\\via-long-link")), "deep");
+  EXPECT_EQ(readBinaryFile(at("jre\\via-pax")), "deep");
   EXPECT_TRUE(logged("extracting jre\\bin\\java.exe (size 1000)")) << log();
+  EXPECT_TRUE(logged("copying jre\\bin\\java.exe to jre\\bin\\hard")) << log();
   EXPECT_TRUE(logged("untaring JRE was successful"));
+}
+
+// What the runtime's directory cannot hold makes the archive unusable instead of leaving a
+// hole: devices, FIFOs, sparse and unknown entries, links to nothing written, links outside.
+TEST_F(UntarTest, EntriesThatCannotBeRepresentedAreRefused) {
+  auto with = [](const TarHeader& header) {
+    return TarBuilder().directory("jre/").directory("jre/bin/").file("jre/bin/java.exe", "java")
+        .entry(header, "").end().bytes();
+  };
+  auto link = [&](char type, const char* name, const char* target) {
+    TarHeader header(name, type);
+    header.linkName = target;
+    return with(header);
+  };
+  const struct {
+    const char* what;
+    std::string tar;
+    std::string error;
+  } rows[] = {
+      {"fifo", with(TarHeader("jre/fifo", '6')), "unsupported entry type 54 for jre/fifo"},
+      {"character device", with(TarHeader("jre/tty", '3')), "unsupported entry type 51 for jre/tty"},
+      {"block device", with(TarHeader("jre/disk", '4')), "unsupported entry type 52 for jre/disk"},
+      {"sparse file", with(TarHeader("jre/sparse", 'S', gnuMagic())), "unsupported entry type 83 for jre/sparse"},
+      {"unknown type", with(TarHeader("jre/x", 'X')), "unsupported entry type 88 for jre/x"},
+      {"link to a directory", link('2', "jre/l", "bin"), "link target is not an extracted file: jre/l -> bin"},
+      {"link to nothing", link('2', "jre/l", "bin/javaw.exe"),
+       "link target is not an extracted file: jre/l -> bin/javaw.exe"},
+      {"hard link to a later file", link('1', "jre/h", "jre/later"), "link target is not an extracted file: jre/h -> jre/later"},
+      {"link climbing out", link('2', "jre/l", "../../escaped"), "invalid link jre/l -> ../../escaped"},
+      {"absolute link", link('2', "jre/l", "/etc/passwd"), "invalid link jre/l -> /etc/passwd"},
+      {"hard link out", link('1', "jre/h", "../escaped"), "invalid link jre/h -> ../escaped"},
+      {"link to a device name", link('2', "jre/l", "con"), "invalid link jre/l -> con"},
+  };
+  for (const auto& row : rows) {
+    resetLogForTesting();
+    EXPECT_FALSE(untar(row.tar)) << row.what;
+    EXPECT_TRUE(logged("ERROR: " + row.error)) << row.what << "\n" << log();
+    EXPECT_TRUE(logged("ERROR: untaring JRE was unsuccessful")) << row.what;
+  }
+}
+
+TEST(TarRulesTest, SymbolicLinkTargetsStayInside) {
+  const struct {
+    const char* link;
+    const char* target;
+    const char* path;  // nullptr: refused
+  } rows[] = {
+      {"jre\\bin\\java", "java.exe", "jre\\bin\\java.exe"},
+      {"jre\\lib\\x", "../bin//./java.exe", "jre\\bin\\java.exe"},
+      {"top", "a\\b", "a\\b"},
+      {"jre\\x", "../../out", nullptr},
+      {"jre\\x", "..", nullptr},  // the target directory itself
+      {"jre\\x", "/abs", nullptr},
+      {"jre\\x", "\\abs", nullptr},
+      {"jre\\x", "C:x", nullptr},
+      {"jre\\x", "nul", nullptr},
+      {"jre\\x", "", nullptr},
+  };
+  for (const auto& row : rows) {
+    std::string path;
+    const bool inside = symbolicLinkTarget(row.link, row.target, path);
+    EXPECT_EQ(inside, row.path != nullptr) << row.link << " -> " << row.target;
+    if (row.path != nullptr) EXPECT_EQ(path, row.path) << row.link << " -> " << row.target;
+  }
 }
 
 TEST_F(UntarTest, LongNames) {
