@@ -16,31 +16,42 @@ bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
 char asciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
-// CON, NUL, COM1 ... open devices whatever directory they are put in, with or without an
-// extension.
-bool isDeviceName(const std::string& part) {
+}  // namespace
+
+std::string windowsDeviceName(const std::string& part) {
+  // CON, NUL, COM1 ... open devices whatever directory they are put in, with or without an
+  // extension, and with blanks before the extension ("CON .txt").
   std::string base = part.substr(0, part.find('.'));
   while (!base.empty() && base.back() == ' ') base.pop_back();
   std::transform(base.begin(), base.end(), base.begin(), asciiUpper);
   static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
   for (const char* device : kDevices) {
-    if (base == device) return true;
+    if (base == device) return base;
   }
-  return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-         base[3] >= '0' && base[3] <= '9';
+  const bool numbered = base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+                        base[3] >= '0' && base[3] <= '9';
+  return numbered ? base : std::string();
 }
 
-bool isSafePart(const std::string& part) {
-  if (part.empty()) return false;
-  // The system drops trailing dots and blanks, so "..", ". ." and "x." would not name what
-  // they seem to.
-  if (part.back() == '.' || part.back() == ' ') return false;
+std::string includedNamePartProblem(const std::string& part) {
+  if (part.empty()) return "has an empty part";
+  if (part == "." || part == "..") return "has a \"" + part + "\" part";
   for (char c : part) {
     const unsigned char u = static_cast<unsigned char>(c);
-    if (u < 0x20 || std::strchr("<>:\"|?*", c) != nullptr) return false;
+    if (u < 0x20 || std::strchr("<>:\"|?*", c) != nullptr) {
+      return "contains a character Windows does not allow in file names";
+    }
   }
-  return !isDeviceName(part);
+  // The system drops trailing dots and blanks, so ". ." and "x." would not name what they
+  // seem to.
+  if (part.back() == '.' || part.back() == ' ') return "has a part ending in \".\" or a blank, which Windows drops";
+  const std::string device = windowsDeviceName(part);
+  if (!device.empty()) return "names the device " + device + " on Windows";
+  return std::string();
 }
+
+namespace {
+bool isSafePart(const std::string& part) { return includedNamePartProblem(part).empty(); }
 
 // Undoes a partial extraction: files directly inside go, empty subdirectories go, and the
 // directory itself goes when it is then empty.

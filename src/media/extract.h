@@ -53,6 +53,14 @@ void unscrambleBytes(uint8_t* data, size_t count);
 // Names that extraction takes: the ";"-separated list with empty items dropped, at most
 // `count` of them.
 std::vector<std::string> includedFileNames(const std::string& list, int count);
+// The device a name part opens on Windows whatever its directory ("CON", "COM0", "CONIN$"
+// ...; case, an extension and blanks before it do not matter), or "" for an ordinary name.
+std::string windowsDeviceName(const std::string& part);
+// Why one part of an included name (no separators in it) cannot name a file in the
+// extraction directory, or "" when it can: empty, "." or "..", a character Windows does not
+// allow, a trailing dot or blank, a device name. The builder refuses with the same rule, so
+// a media file it writes is never refused here.
+std::string includedNamePartProblem(const std::string& part);
 // A name that stays inside the extraction directory: relative, no drive or stream, no "."
 // or ".." (or other all-dot) part, at most one directory level, no character a Windows file
 // name cannot hold, no device name. Anything else marks a corrupt media file.

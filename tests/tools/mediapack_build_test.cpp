@@ -1,8 +1,12 @@
 // mediapack build: media files written from descriptions and read back independently.
 #include <sys/stat.h>
 
+#include <nlohmann/json.hpp>
+
+#include "description.h"
 #include "media/config_table.h"
 #include "media_fixture.h"
+#include "support/included_names.h"
 
 using namespace mediatest;
 
@@ -375,5 +379,18 @@ TEST_F(Build, FailedWritesLeaveNoFileAndExitWith1) {
   EXPECT_NE(r.err.find("missing.json"), std::string::npos) << r.err;
   for (const auto& entry : fs::directory_iterator(dir.path())) {
     EXPECT_EQ(entry.path().filename().string().find("out.exe"), std::string::npos) << entry.path();
+  }
+}
+
+// The builder takes an included name exactly when the launcher will extract it: the same
+// table drives the launcher's own test.
+TEST(IncludedNames, TheBuilderRefusesEveryNameTheLauncherRefuses) {
+  TempDir dir;
+  writeFile(dir / "a.jar", "a");
+  for (const IncludedNameRow& row : kIncludedNameRows) {
+    const nlohmann::json description = {{"files", {{{"source", "a.jar"}, {"name", row.name}}}}};
+    BuildPlan plan;
+    const Status status = parseDescription(description.dump(), dir.path().string(), "desc.json", plan);
+    EXPECT_EQ(status.ok(), row.safe) << "name: \"" << row.name << "\": " << status.message;
   }
 }

@@ -10,6 +10,7 @@
 
 #include "core/error_report.h"
 #include "platform/diagnostic_log.h"
+#include "support/included_names.h"
 #include "support/media_files.h"
 #include "support/observed_source.h"
 #include "support/payload_bytes.h"
@@ -104,51 +105,7 @@ TEST(UnscrambleTest, MatchesTheByteRuleAtEveryLengthAndAlignment) {
 }
 
 TEST(IncludedFileNameTest, AcceptsOnlyNamesThatStayInsideTheDirectory) {
-  struct Row {
-    const char* name;
-    bool safe;
-  } rows[] = {
-      {"app.jar", true},
-      {"lib\\a.jar", true},
-      {"jre.tar.gz", true},
-      {"lib/a.jar", true},
-      {".hidden", true},
-      {"a..b", true},
-      {"", false},
-      {"..", false},
-      {".", false},
-      {"..\\evil.dll", false},
-      {"lib\\..\\..\\x", false},
-      {"lib\\.\\x", false},
-      {"../evil", false},
-      {"a\\b\\c", false},
-      {"a/b/c", false},
-      {"\\rooted", false},
-      {"/rooted", false},
-      {"\\\\server\\share\\x", false},
-      {"c:\\windows\\x.dll", false},
-      {"c:x", false},
-      {"file.txt:stream", false},
-      {"lib\\", false},
-      {"lib\\\\a", false},
-      {"trailing.", false},
-      {"trailing ", false},
-      {".. \\x", false},
-      {"a?b", false},
-      {"a*b", false},
-      {"a\"b", false},
-      {"a|b", false},
-      {"a<b", false},
-      {"a\tb", false},
-      {"NUL", false},
-      {"con.txt", false},
-      {"lib\\com1", false},
-      {"lpt9.jar", false},
-      {"CONOUT$", false},
-      {"console.jar", true},
-      {"com10", true},
-  };
-  for (const Row& row : rows) {
+  for (const IncludedNameRow& row : kIncludedNameRows) {
     EXPECT_EQ(isSafeIncludedFileName(row.name), row.safe) << "name: \"" << row.name << "\"";
   }
 }

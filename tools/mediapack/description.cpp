@@ -10,6 +10,7 @@
 #include "binary_file.h"
 #include "code_page.h"
 #include "media/config_table.h"
+#include "media/extract.h"
 
 using Json = nlohmann::ordered_json;
 
@@ -555,23 +556,9 @@ std::string includedNameProblem(const std::string& name) {
     parts.push_back(name.substr(0, first));
     parts.push_back(name.substr(first + 1));
   }
-  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "COM1", "COM2", "COM3", "COM4", "COM5",
-                                         "COM6", "COM7", "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5",
-                                         "LPT6", "LPT7", "LPT8", "LPT9"};
   for (const std::string& part : parts) {
-    if (part.empty()) return "has an empty part";
-    if (part == "." || part == "..") return "has a \"" + part + "\" part";
-    for (char c : part) {
-      if (static_cast<unsigned char>(c) < 0x20 || std::strchr("<>\"|?*", c)) {
-        return "contains a character Windows does not allow in file names";
-      }
-    }
-    if (part.back() == '.' || part.back() == ' ') return "has a part ending in \".\" or a blank, which Windows drops";
-    std::string stem = part.substr(0, part.find('.'));
-    for (char& c : stem) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    for (const char* device : kDevices) {
-      if (stem == device) return "names the device " + stem + " on Windows";
-    }
+    const std::string problem = includedNamePartProblem(part);
+    if (!problem.empty()) return problem;
   }
   return "";
 }
