@@ -54,8 +54,21 @@ bool mayInclude(const std::string& path, const VmOptionCollector& collector) {
 
 void readOptionsFileNamed(FILE* file, const std::string& path, VmOptionCollector& collector) {
   if (file == nullptr) return;
+  FileIdentity identity;
+  const bool identified = fileIdentityOf(file, identity);
+  if (identified) {
+    for (const FileIdentity& open : collector.identitiesBeingRead) {
+      if (open == identity) {
+        logError("vmoptions file <%s> is already being read, not included again", path.c_str());
+        fclose(file);
+        return;
+      }
+    }
+  }
   collector.filesBeingRead.push_back(path);
+  if (identified) collector.identitiesBeingRead.push_back(identity);
   readOptionsFile(file, collector);
+  if (identified) collector.identitiesBeingRead.pop_back();
   collector.filesBeingRead.pop_back();
 }
 

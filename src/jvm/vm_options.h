@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "jvm/class_path.h"
+#include "platform/paths.h"
 
 // An options-file line is read with this many characters at most; a longer physical line
 // arrives as several lines.
@@ -28,6 +29,9 @@ struct VmOptionCollector {
   std::vector<std::string> options;
   ClassPathOverrides overrides;
   std::vector<std::string> filesBeingRead;  // outermost first
+  // The same files by identity, so that another spelling of one (a relative form, a short
+  // name, a link) is still seen as the file being read.
+  std::vector<FileIdentity> identitiesBeingRead;
 };
 
 // ---- Pure rules ----

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,15 @@ std::string absolutizePathList(const std::string& list);
 bool fileExists(const std::string& path);
 // Existence plus last-write time (FILETIME halves, low half first) when `lastWrite` is given.
 bool findFile(const std::string& path, uint32_t lastWrite[2] = nullptr);
+// What names one open file whatever spelling, short name or link reached it: its volume and
+// its index on that volume.
+struct FileIdentity {
+  uint64_t volume = 0;
+  uint64_t index = 0;
+  bool operator==(const FileIdentity& other) const { return volume == other.volume && index == other.index; }
+};
+// The identity of the open `file`; false when the system cannot tell.
+bool fileIdentityOf(FILE* file, FileIdentity& identity);
 // Bare names of the entries matching directoryPattern(directory, extension), in the order
 // the system returns them (directories included); empty when nothing matches.
 std::vector<std::string> listDirectory(const std::string& directory, const std::string& extension);

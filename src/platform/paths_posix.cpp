@@ -108,3 +108,11 @@ std::vector<std::string> listDirectory(const std::string& directory,
   closedir(dir);
   return names;
 }
+
+bool fileIdentityOf(FILE* file, FileIdentity& identity) {
+  struct stat status;
+  if (file == nullptr || fstat(fileno(file), &status) != 0) return false;
+  identity.volume = static_cast<uint64_t>(status.st_dev);
+  identity.index = static_cast<uint64_t>(status.st_ino);
+  return true;
+}

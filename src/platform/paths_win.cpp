@@ -1,6 +1,7 @@
 // The system-bound path operations on Windows.
 #include <windows.h>
 #include <shlobj.h>
+#include <io.h>
 
 #include <vector>
 
@@ -228,4 +229,14 @@ std::vector<std::string> listDirectory(const std::string& directory,
     names.emplace_back(data.cFileName);
   } while (FindNextFileA(find.get(), &data));
   return names;
+}
+
+bool fileIdentityOf(FILE* file, FileIdentity& identity) {
+  if (file == nullptr) return false;
+  const intptr_t handle = _get_osfhandle(_fileno(file));
+  BY_HANDLE_FILE_INFORMATION information;
+  if (handle == -1 || !GetFileInformationByHandle(reinterpret_cast<HANDLE>(handle), &information)) return false;
+  identity.volume = information.dwVolumeSerialNumber;
+  identity.index = (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+  return true;
 }

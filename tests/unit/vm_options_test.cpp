@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "jvm_test_env.h"
+#include "media/extract.h"
 #include "support/test_exit.h"
 
 using Options = std::vector<std::string>;
@@ -120,6 +121,24 @@ TEST_F(VmOptionsTest, IncludeCyclesAndDeepNestingAreRefused) {
   EXPECT_NE(log.find("ERROR: vmoptions files nested deeper than 8, not including <" +
                      path("f8") + ">"), std::string::npos);
   EXPECT_TRUE(c.filesBeingRead.empty());
+}
+
+TEST_F(VmOptionsTest, AnotherSpellingOfAFileBeingReadIsACycleToo) {
+  // Two spellings per file doubled the reads at every level, up to the depth limit.
+  fileSystemTarget().createDirectory(nullptr, path("sub"));
+  const std::string sep(1, pathSeparator());
+  const std::string viaDot = dir.path() + sep + "." + sep + "a.vmoptions";
+  const std::string viaSub = dir.path() + sep + "sub" + sep + ".." + sep + "a.vmoptions";
+  dir.write("a.vmoptions", "-Da\n-include-options " + viaDot + "\n-include-options " + viaSub + "\n");
+  VmOptionCollector c;
+  processOption("-include-options " + path("a.vmoptions"), c);
+  EXPECT_EQ(c.options, Options{"-Da"});
+  const std::string log = logText();
+  for (const std::string& spelling : {viaDot, viaSub}) {
+    EXPECT_NE(log.find("ERROR: vmoptions file <" + spelling + "> is already being read"), std::string::npos) << log;
+  }
+  EXPECT_TRUE(c.filesBeingRead.empty());
+  EXPECT_TRUE(c.identitiesBeingRead.empty());
 }
 
 TEST_F(VmOptionsTest, VariablesAreExpandedBeforeClassification) {
