@@ -102,9 +102,10 @@ class CountingSink : public DownloadSink {
     written += size;
     return true;
   }
-  void close() override {
+  bool close() override {
     fuzzCheck(state == State::Open, "destination closed that is not open");
     state = State::Closed;
+    return in_.ConsumeIntegralInRange<int>(0, 31) != 0;
   }
   void discard() override { state = State::Discarded; }
   uint32_t lastError() override { return 112; }

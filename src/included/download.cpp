@@ -157,6 +157,11 @@ bool transferBody(DownloadChannel& channel, DownloadSink& sink, DownloadProgress
     channel.closeRequest();
     channel.closeInternet();
   };
+  if (length == 0) {
+    logError("Server sent an empty file");
+    closeHandles();
+    return false;
+  }
   if (!sink.open()) {
     logError("opening the destination file %s failed with error code %d", sink.path().c_str(),
              static_cast<int>(sink.lastError()));
@@ -204,7 +209,14 @@ bool transferBody(DownloadChannel& channel, DownloadSink& sink, DownloadProgress
       }
     }
   }
-  sink.close();
+  if (!sink.close()) {
+    const uint32_t error = sink.lastError();
+    sink.discard();
+    closeHandles();
+    logError("writing the destination file %s failed with error code %d", sink.path().c_str(),
+             static_cast<int>(error));
+    return false;
+  }
   closeHandles();
   logMessage("download successful");
   return true;

@@ -67,7 +67,9 @@ class DownloadSink {
   virtual bool open() = 0;
   // Writes all of `size` bytes; false when fewer were written.
   virtual bool write(const void* data, uint32_t size) = 0;
-  virtual void close() = 0;
+  // Closes the file; false when what was buffered could not be written (a full disk shows
+  // here first), which makes the file unusable.
+  virtual bool close() = 0;
   // Closes the file (if open) and deletes it.
   virtual void discard() = 0;
   virtual uint32_t lastError() = 0;
@@ -87,8 +89,9 @@ class DownloadProgress {
 // Connect, learn the content length (kContentLengthAttempts tries, reopening the address
 // after each failure), then transferBody. False on any failure, every handle closed.
 bool downloadFile(DownloadChannel& channel, DownloadSink& sink, DownloadProgress* progress);
-// Reads exactly `length` bytes into the sink. On failure nothing is left behind: the file
-// is discarded and the handles are closed.
+// Reads exactly `length` bytes into the sink. An announced length of 0 is refused before
+// the file is made ("Server sent an empty file"): no runtime archive is empty. On failure
+// nothing is left behind: the file is discarded and the handles are closed.
 bool transferBody(DownloadChannel& channel, DownloadSink& sink, DownloadProgress* progress, uint32_t length);
 
 // ---- System-bound operations ----

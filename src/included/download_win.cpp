@@ -108,9 +108,10 @@ class FileSink : public DownloadSink {
     return file_ != nullptr;
   }
   bool write(const void* data, uint32_t size) override { return std::fwrite(data, 1, size, file_) == size; }
-  void close() override {
-    if (file_ != nullptr) std::fclose(file_);
+  bool close() override {
+    const bool closed = file_ == nullptr || std::fclose(file_) == 0;
     file_ = nullptr;
+    return closed;
   }
   void discard() override {
     close();

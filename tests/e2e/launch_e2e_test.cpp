@@ -940,7 +940,10 @@ TEST_F(LaunchE2ETest, DownloadsThatFailEndWithTheDownloadMessageAndLeaveNoArchiv
   noLength.sendLength = false;
   HttpReply cut{200, body};
   cut.cutAfter = 40000;
-  LocalHttpServer server({{"/no-length", noLength}, {"/cut", cut}, {"/missing", HttpReply{404, "no such file"}}});
+  LocalHttpServer server({{"/no-length", noLength},
+                          {"/cut", cut},
+                          {"/missing", HttpReply{404, "no such file"}},
+                          {"/empty", HttpReply{200, ""}}});
   ASSERT_TRUE(server.listening());
   struct Row {
     const char* path;
@@ -951,6 +954,8 @@ TEST_F(LaunchE2ETest, DownloadsThatFailEndWithTheDownloadMessageAndLeaveNoArchiv
       {"/no-length", 21, {"HttpQueryInfo (try 1) failed with error code", "HttpQueryInfo (try 20) failed", "Giving up"}},
       {"/cut", 1, {"file size: 100000"}},
       {"/missing", 1, {"Server answered with status 404"}},
+      // A 200 with Content-Length: 0 is no runtime.
+      {"/empty", 1, {"file size: 0", "Server sent an empty file"}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.path);

@@ -114,13 +114,21 @@ class FakeSink : public DownloadSink {
   bool closed = false;
   bool discarded = false;
 
-  bool open() override { return opens; }
+  bool opened = false;
+  bool open() override {
+    opened = true;
+    return opens;
+  }
   bool write(const void* data, uint32_t size) override {
     const size_t n = std::min<size_t>(size, writeLimit - std::min(writeLimit, written.size()));
     written.append(static_cast<const char*>(data), n);
     return n == size;
   }
-  void close() override { closed = true; }
+  bool closes = true;
+  bool close() override {
+    closed = true;
+    return closes;
+  }
   void discard() override { discarded = true; }
   uint32_t lastError() override { return 112; }
   const std::string& path() override { return path_; }
@@ -164,12 +172,27 @@ TEST(DownloadTransferTest, BodyArrivesInBoundedChunksWithThrottledProgress) {
   EXPECT_EQ(channel.count("closeInternet"), 1);
 }
 
-TEST(DownloadTransferTest, EmptyBodyIsAnEmptyFile) {
+TEST(DownloadTransferTest, AnEmptyBodyIsNoRuntimeAndMakesNoFile) {
   FakeChannel channel;
   FakeSink sink;
-  EXPECT_TRUE(downloadFile(channel, sink, nullptr));
-  EXPECT_TRUE(sink.written.empty());
+  EXPECT_FALSE(downloadFile(channel, sink, nullptr));
+  EXPECT_FALSE(sink.opened);
   EXPECT_TRUE(channel.readSizes.empty());
+  EXPECT_EQ(channel.count("closeRequest"), 1);
+  EXPECT_EQ(channel.count("closeInternet"), 1);
+}
+
+TEST(DownloadTransferTest, AFileThatCannotBeClosedIsAFailedWrite) {
+  // A full disk often shows only when the buffered rest is flushed.
+  FakeChannel channel;
+  channel.body = std::string(1000, 'x');
+  channel.length = 1000;
+  FakeSink sink;
+  sink.closes = false;
+  EXPECT_FALSE(downloadFile(channel, sink, nullptr));
+  EXPECT_TRUE(sink.discarded);
+  EXPECT_EQ(channel.count("closeRequest"), 1);
+  EXPECT_EQ(channel.count("closeInternet"), 1);
 }
 
 TEST(DownloadTransferTest, UnknownLengthIsAskedTwentyTimesThenGivenUp) {
