@@ -224,6 +224,14 @@ TEST_F(Resources, StubsWhoseResourcesCannotBeEditedAreRefused) {
   std::string huge(16, '\0');
   put16(huge, 12, 0xFFFF);
   put16(huge, 14, 0xFFFF);
+  // A thousand names that all point at one string of 65535 characters: 128 MiB of copies
+  // from a section of 140 KB.
+  std::string sharedName(16 + 8 * 1000, '\0');
+  put16(sharedName, 12, 1000);
+  const uint32_t stringAt = static_cast<uint32_t>(sharedName.size());
+  for (uint32_t i = 0; i < 1000; ++i) put32(sharedName, 16 + 8 * i, 0x80000000u | stringAt);
+  sharedName += std::string(2 + 2 * 65535, 'n');
+  put16(sharedName, stringAt, 0xFFFF);
   std::string namedLanguage = resourceSection({{3, 1, 1033, "x"}}, 0x2000);
   put32(namedLanguage, 16 + 8 + 16 + 8 + 16, 0x80000000u | 0x10);  // language entry with a string name
   std::string dataOutside = resourceSection({{3, 1, 1033, "x"}}, 0x2000);
@@ -237,6 +245,7 @@ TEST_F(Resources, StubsWhoseResourcesCannotBeEditedAreRefused) {
       {"type directory loops to the root", malformed(loop), "malformed"},
       {"directory outside the section", malformed(outside), "lies outside the resource section"},
       {"more entries than the section holds", malformed(huge), "more entries than the section holds"},
+      {"names sharing one long string", malformed(sharedName), "the name strings add up to more bytes"},
       {"language with a string name", malformed(namedLanguage), "malformed"},
       {"data outside every section", malformed(dataOutside), "does not lie in a section"},
   };

@@ -84,6 +84,10 @@ class DirectoryReader {
         if (!inside(s, 2)) return fail("a name string lies outside the resource section");
         size_t length = loadU16(at(s));
         if (!inside(uint64_t(s) + 2, 2 * uint64_t(length))) return fail("a name string runs past the resource section");
+        // Entries may all point at one long string: counted per entry, the copies stay within
+        // the section's size instead of growing with the number of entries.
+        nameBytes_ += 2 * uint64_t(length);
+        if (nameBytes_ > region_.size()) return fail("the name strings add up to more bytes than the resource section holds");
         entry.name.isString = true;
         for (size_t k = 0; k < length; ++k) entry.name.text.push_back(static_cast<char16_t>(loadU16(at(s + 2 + 2 * k))));
       } else {
@@ -120,6 +124,7 @@ class DirectoryReader {
   const PeFile& pe_;
   const std::string& region_;
   size_t visited_ = 0;
+  uint64_t nameBytes_ = 0;
   size_t dataEntries_ = 0;
   uint64_t dataBytes_ = 0;
 };
