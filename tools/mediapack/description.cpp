@@ -494,8 +494,9 @@ Status DescriptionReader::readRawRecords(const Json& value, bool wide) {
   return Status::success();
 }
 
-// The runtime jar goes first, so that the launcher classes the stub calls are the ones that
-// came with it even when an application jar carries older copies.
+// The runtime jar goes first among the included files, where descriptions listed it by hand
+// before this key existed, so that switching to the key leaves the payload as it was. (The
+// class path order is the launcher's own and does not follow the payload order.)
 Status DescriptionReader::addLauncherRuntime() {
   if (runtimeJar_.path.empty()) {
     return fail("\"launcherRuntime\": the runtime jar that comes with mediapack is missing" +
