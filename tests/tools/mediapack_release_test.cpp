@@ -155,6 +155,13 @@ TEST_F(Release, InspectShowsTheStubVersionAlsoUnderTheDescriptionsVersionInforma
   writeFile(dir / "versioned.json",
             R"({"mainClass": "M", "versionInfo": {"fileVersion": "7.8.9.10", "productName": "Example"}})");
   writeFile(dir / "hand-made.exe", makeStub());
+  // Another program's RCDATA 1 is no launcher version.
+  PeShape foreign;
+  foreign.resources.insert(foreign.resources.begin() + 5, {10, 1, 1033, "\x01\x02 not a version"});  // before 14
+  writeFile(dir / "foreign.exe", makePe(foreign));
+  PeShape recorded;
+  recorded.resources.insert(recorded.resources.begin() + 5, {10, 1, 1033, "2.71.828"});
+  writeFile(dir / "recorded.exe", makePe(recorded));
   struct Row {
     std::string stub;
     const char* description;
@@ -166,6 +173,8 @@ TEST_F(Release, InspectShowsTheStubVersionAlsoUnderTheDescriptionsVersionInforma
        {"stub version: " + version, "version: file " + version + ".0, product " + version + ".0 (language 1033)"}},
       {i686Stub(), "versioned.json", {"stub version: " + version, "version: file 7.8.9.10, product 7.8.9.10 (language 1033)"}},
       {dir / "hand-made.exe", "desc.json", {"stub version: not recorded in the stub", "version: none"}},
+      {dir / "foreign.exe", "desc.json", {"stub version: not recorded in the stub (its RCDATA 1 holds something else)"}},
+      {dir / "recorded.exe", "versioned.json", {"stub version: 2.71.828", "version: file 7.8.9.10, product 7.8.9.10 (language 1033)"}},
   };
   for (const Row& row : rows) {
     if (!fs::exists(row.stub)) {

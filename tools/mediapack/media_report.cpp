@@ -16,6 +16,7 @@
 #include "pe_image.h"
 #include "resource_tree.h"
 #include "stub_resources.h"
+#include "version_info.h"
 
 namespace {
 
@@ -295,7 +296,13 @@ void Inspector::showResources(int64_t imageEnd) {
   } else {
     std::string text = stub->languages.front().bytes;
     text = text.substr(0, text.find('\0'));
-    out_ << "stub version: " << printable(text, 64) << "\n";
+    uint16_t parts[4];
+    if (parseVersionNumber(text, parts)) {
+      out_ << "stub version: " << text << "\n";
+    } else {
+      out_ << "stub version: not recorded in the stub (its RCDATA " << LAUNCHER_VERSION_RESOURCE
+           << " holds something else)\n";
+    }
   }
   std::vector<uint16_t> versions = tree.idsOf(kResourceVersion);
   const ResourceEntry* version = versions.empty() ? nullptr : tree.find(kResourceVersion, versions.front());
