@@ -1,4 +1,5 @@
-# Entry points: `make build`, `make test`, `make demo`. Each installs what is missing first.
+# Entry points: `make build`, `make test`, `make demo`, `make dist`. Each installs what is
+# missing first.
 #
 # Trees: build/win32 (the shipped i686 launcher; its programs run under 32-bit Wine where the
 # machine executes 32-bit code, and those tests say skipped elsewhere), build/win64 (the same
@@ -15,7 +16,7 @@ export WINEDEBUG ?= -all
 FUZZ_SECONDS ?= 60
 FUZZ_SMOKE_SECONDS ?= 15
 
-.PHONY: all deps build host win32 win64 asan fuzz-build fuzz test demo bench clean
+.PHONY: all deps build host win32 win64 asan fuzz-build fuzz test demo bench dist clean
 
 all: build
 
@@ -94,6 +95,12 @@ bench: host win64
 
 demo: build
 	@scripts/demo.sh
+
+# The release: build/dist/mediapack-VERSION-linux-x86_64.tar.gz and
+# build/dist/mediapack_VERSION_amd64.deb, from the host tree (mediapack, the runtime jar) and
+# the win32 tree (the stub, mediapack.exe). See scripts/dist.sh for the layout.
+dist: host win32
+	@scripts/dist.sh
 
 clean:
 	-for p in build/wineprefix build/wineprefix32; do WINEPREFIX=$(TOP)/$$p /usr/lib/wine/wineserver64 -k 2>/dev/null; done

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Packs examples/hello (its jar and the runtime jar) into build/demo/setup.exe and runs it under
-# Wine: the launcher checks and extracts its payload, searches a Java runtime, loads that
-# runtime's jvm.dll into its own process and starts the Java side through JNI.
+# Packs examples/hello (its jar, and the runtime jar through "launcherRuntime") into
+# build/demo/setup.exe and runs it under Wine: the launcher checks and extracts its payload,
+# searches a Java runtime, loads that runtime's jvm.dll into its own process and starts the
+# Java side through JNI.
 #
 # Wine has no Windows Java runtime, so a stand-in made from the test fixtures takes its place
 # (build/demo/java-standin, found through QUOLL_JAVA_HOME): its java.exe answers "-version"

@@ -16,6 +16,7 @@ packages=(
   xvfb xdotool imagemagick x11-utils
   default-jdk-headless
   osslsigncode openssl icoutils
+  dpkg-dev lintian
 )
 
 sudo_() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

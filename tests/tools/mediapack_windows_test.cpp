@@ -108,4 +108,7 @@ TEST_F(WindowsBuilder, PrintsTheSameReference) {
   WineResult usage = windows({"--help"});
   EXPECT_EQ(usage.exitCode, 0);
   EXPECT_NE(usage.out.find("win32\\launcher.exe"), std::string::npos) << usage.out;
+  WineResult version = windows({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(lf(version.out), mediapack({"--version"}).out);
 }

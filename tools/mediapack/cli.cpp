@@ -1,29 +1,40 @@
 #include "cli.h"
 
+#include "launcher_version.h"
+
 #include "code_page.h"
 #include "description.h"
 #include "media_report.h"
 #include "keys_reference.h"
 #include "media_writer.h"
+#include "shipped_files.h"
 
 namespace {
+
+// The shipped file's path when it is there, else where it was looked for.
+std::string shippedFileLine(const std::string& selfPath, const char* relative) {
+  std::string found = findShippedFile(selfPath, relative);
+  return found.empty() ? "(not found: " + shippedFilePlaces(selfPath, relative) + ")" : found;
+}
 
 std::string usage(const std::string& selfPath) {
   return "usage:\n"
          "  mediapack build DESCRIPTION.json -o OUT.exe [--stub LAUNCHER.exe]\n"
          "  mediapack inspect FILE [--code-page N]\n"
          "  mediapack keys [--markdown]\n"
+         "  mediapack --version\n"
          "\n"
          "build    writes OUT.exe: the stub's executable image (with the description's icon and\n"
          "         version information) followed by the payload that the description defines\n"
          "         (records, included files, CRC-32), padded to 512 bytes. Sign OUT.exe last.\n"
          "         The stub is --stub when given, else the description's \"stub\" key (relative\n"
-         "         to the description), else launcher.exe in the win32 directory beside this\n"
-         "         program's directory:\n"
-         "           " + defaultStubPath(selfPath) + "\n"
+         "         to the description), else the launcher.exe that comes with mediapack:\n"
+         "           " + shippedFileLine(selfPath, kShippedWindowsStub) + "\n"
+         "         \"launcherRuntime\": true in the description includes its runtime jar:\n"
+         "           " + shippedFileLine(selfPath, kShippedRuntimeJar) + "\n"
          "inspect  shows the payload of a media file and checks its CRC, with the file's icon,\n"
-         "         version information and signature; narrow texts are shown from code page N\n"
-         "         (default 1252).\n"
+         "         version information, signature and the version of the stub it was built on;\n"
+         "         narrow texts are shown from code page N (default 1252).\n"
          "keys     prints the reference of the build description keys (--markdown: the text of\n"
          "         docs/build-description.md).\n"
          "\n"
@@ -63,6 +74,11 @@ int runMediapack(const std::vector<std::string>& args, const std::string& selfPa
     out << usage(selfPath);
     return kExitOk;
   }
+  if (command == "--version") {
+    if (args.size() > 1) return usageError("--version takes nothing more");
+    out << "mediapack " << LAUNCHER_VERSION_TEXT << "\n";
+    return kExitOk;
+  }
 
   std::vector<std::string> positional;
   std::string output, stub, codePageText;
@@ -89,7 +105,7 @@ int runMediapack(const std::vector<std::string>& args, const std::string& selfPa
   if (command == "build") {
     if (positional.size() != 1) return usageError("build takes one description file");
     if (output.empty()) return usageError("build needs -o OUT.exe");
-    Status s = buildMediaFile(positional[0], output, stub, defaultStubPath(selfPath));
+    Status s = buildMediaFile(positional[0], output, stub, selfPath);
     if (!s.ok()) {
       err << "mediapack: " << s.message << "\n";
       return s.code;

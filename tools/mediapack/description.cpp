@@ -31,6 +31,9 @@ const std::vector<FixedKey>& fixedDescriptionKeys() {
        "Explorer, on its dialogs and in the taskbar"},
       {"versionInfo", "object",
        "version information of the media file (Properties > Details in Explorer); keys below, under Version information"},
+      {"launcherRuntime", "boolean",
+       "true: the runtime jar that mediapack ships with is the first included file, named runtime.jar (default "
+       "false)"},
   };
   return keys;
 }
@@ -158,8 +161,9 @@ std::u32string decodeUtf8(const std::string& text) {
 
 class DescriptionReader {
  public:
-  DescriptionReader(const std::string& baseDir, const std::string& label, BuildPlan& plan)
-      : baseDir_(baseDir), label_(label), plan_(plan) {}
+  DescriptionReader(const std::string& baseDir, const std::string& label, BuildPlan& plan,
+                    const ShippedRuntimeJar& runtimeJar)
+      : baseDir_(baseDir), label_(label), plan_(plan), runtimeJar_(runtimeJar) {}
 
   Status read(const Json& root);
 
@@ -174,6 +178,8 @@ class DescriptionReader {
   Status readUnextracted(const Json& value);
   Status readIcon(const Json& value);
   Status readVersionInfo(const Json& value);
+  Status addLauncherRuntime();
+  std::string fileLabel(size_t index) const;
   Status addText(int32_t id, const std::string& where, const Json& value, bool wide);
   Status encode(const std::string& where, const std::string& utf8, bool wide, size_t limit, std::string& out) const;
   Status checkReadable(const std::string& where, const std::string& path, int64_t& size) const;
@@ -182,6 +188,9 @@ class DescriptionReader {
   std::string baseDir_;
   std::string label_;
   BuildPlan& plan_;
+  const ShippedRuntimeJar& runtimeJar_;
+  bool launcherRuntime_ = false;
+  size_t runtimeFiles_ = 0;  // included files put before those of "files" (the runtime jar)
   std::map<int32_t, std::string> narrowSetBy_;  // id -> key that set it, for clash messages
   std::map<int32_t, std::string> wideSetBy_;
 };
@@ -216,6 +225,9 @@ Status DescriptionReader::read(const Json& root) {
       s = readIcon(value);
     } else if (key == "versionInfo") {
       s = readVersionInfo(value);
+    } else if (key == "launcherRuntime") {
+      if (!value.is_boolean()) return fail("\"launcherRuntime\" must be true or false, not " + std::string(typeName(value)));
+      launcherRuntime_ = value.get<bool>();
     } else if (key == "stub") {
       if (!value.is_string() || value.get<std::string>().empty()) {
         return fail("\"stub\" must be a non-empty path string");
@@ -235,6 +247,10 @@ Status DescriptionReader::read(const Json& root) {
   }
   if (!sawMessages) {
     s = readMessages(Json::object());
+    if (!s.ok()) return s;
+  }
+  if (launcherRuntime_) {
+    s = addLauncherRuntime();
     if (!s.ok()) return s;
   }
   return deriveFileRecords();
@@ -479,16 +495,39 @@ Status DescriptionReader::readRawRecords(const Json& value, bool wide) {
   return Status::success();
 }
 
+// The runtime jar goes first among the included files, where descriptions listed it by hand
+// before this key existed, so that switching to the key leaves the payload as it was. (The
+// class path order is the launcher's own and does not follow the payload order.)
+Status DescriptionReader::addLauncherRuntime() {
+  if (runtimeJar_.path.empty()) {
+    return fail("\"launcherRuntime\": the runtime jar that comes with mediapack is missing" +
+                (runtimeJar_.places.empty() ? std::string() : " (looked for " + runtimeJar_.places + ")"));
+  }
+  IncludedFile file;
+  file.source = runtimeJar_.path;
+  file.name = kLauncherRuntimeName;
+  Status s = checkReadable("\"launcherRuntime\"", file.source, file.size);
+  if (!s.ok()) return s;
+  plan_.files.insert(plan_.files.begin(), std::move(file));
+  runtimeFiles_ = 1;
+  return Status::success();
+}
+
+std::string DescriptionReader::fileLabel(size_t index) const {
+  if (index < runtimeFiles_) return "\"launcherRuntime\"";
+  return "\"files[" + std::to_string(index - runtimeFiles_) + "]\"";
+}
+
 Status DescriptionReader::deriveFileRecords() {
   std::map<std::u32string, size_t> seenFiles;  // folded name -> index
   std::map<std::u32string, size_t> seenDirectories;
   std::string names;
   for (size_t i = 0; i < plan_.files.size(); ++i) {
     const IncludedFile& f = plan_.files[i];
-    std::string where = "\"files[" + std::to_string(i) + "]\"";
+    std::string where = fileLabel(i);
     std::u32string folded = foldFileName(f.name);
     auto clash = [&](size_t other, const char* how) {
-      return fail(where + ": the name \"" + f.name + "\" " + how + " \"files[" + std::to_string(other) + "]\" (" +
+      return fail(where + ": the name \"" + f.name + "\" " + how + " " + fileLabel(other) + " (" +
                   plan_.files[other].name + ")");
     };
     if (auto it = seenFiles.find(folded); it != seenFiles.end()) return clash(it->second, "is the same to Windows as");
@@ -570,7 +609,7 @@ std::u32string foldFileName(const std::string& utf8Name) {
 }
 
 Status parseDescription(const std::string& text, const std::string& baseDir, const std::string& label,
-                        BuildPlan& plan) {
+                        BuildPlan& plan, const ShippedRuntimeJar& runtimeJar) {
   plan = BuildPlan();
   DuplicateKeyFinder finder;
   Json root;
@@ -584,10 +623,10 @@ Status parseDescription(const std::string& text, const std::string& baseDir, con
   if (!finder.duplicate.empty()) {
     return Status::failure(kExitBadInput, label + ": the key " + inQuotes(finder.duplicate) + " is given twice");
   }
-  return DescriptionReader(baseDir, label, plan).read(root);
+  return DescriptionReader(baseDir, label, plan, runtimeJar).read(root);
 }
 
-Status loadDescription(const std::string& path, BuildPlan& plan) {
+Status loadDescription(const std::string& path, BuildPlan& plan, const ShippedRuntimeJar& runtimeJar) {
   InputFile file;
   std::string error;
   if (!file.open(path, error)) return Status::failure(kExitBadInput, path + ": cannot read the description: " + error);
@@ -598,5 +637,5 @@ Status loadDescription(const std::string& path, BuildPlan& plan) {
   if (!file.readAt(0, text.data(), text.size())) {
     return Status::failure(kExitBadInput, path + ": cannot read the description");
   }
-  return parseDescription(text, directoryOf(path), path, plan);
+  return parseDescription(text, directoryOf(path), path, plan, runtimeJar);
 }

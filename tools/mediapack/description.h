@@ -47,13 +47,23 @@ struct BuildPlan {
   VersionInfo versionInfo;                // "versionInfo", when hasVersionInfo
 };
 
+// The name "launcherRuntime": true gives the runtime jar among the included files.
+constexpr char kLauncherRuntimeName[] = "runtime.jar";
+
+// The runtime jar that mediapack ships with, for "launcherRuntime": its path ("" when it was
+// not found) and where it was looked for, for the message when it is missing.
+struct ShippedRuntimeJar {
+  std::string path;
+  std::string places;
+};
+
 // Reads and checks the description at `path`. Bad content, or a file it names that cannot be
 // read, gives exit code 2 and one message naming the description and the key or file.
-Status loadDescription(const std::string& path, BuildPlan& plan);
+Status loadDescription(const std::string& path, BuildPlan& plan, const ShippedRuntimeJar& runtimeJar = {});
 // The same for description text already in memory; relative paths resolve against
 // `baseDir`, and messages begin with `label`.
 Status parseDescription(const std::string& text, const std::string& baseDir, const std::string& label,
-                        BuildPlan& plan);
+                        BuildPlan& plan, const ShippedRuntimeJar& runtimeJar = {});
 
 // Why `name` (with "\" or "/" separators) cannot name an included file, or "" when it can:
 // empty, absolute, with a drive, more than one directory level, "." or ".." parts, ";",

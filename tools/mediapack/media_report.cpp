@@ -5,6 +5,8 @@
 #include <map>
 #include <vector>
 
+#include "launcher_version.h"
+
 #include "binary_file.h"
 #include "code_page.h"
 #include "media/config_table.h"
@@ -14,6 +16,7 @@
 #include "pe_image.h"
 #include "resource_tree.h"
 #include "stub_resources.h"
+#include "version_info.h"
 
 namespace {
 
@@ -285,6 +288,21 @@ void Inspector::showResources(int64_t imageEnd) {
       out_ << " " << (e[0] ? e[0] : 256) << "x" << (e[1] ? e[1] : 256) << "/" << loadU16(e + 6) << "-bit";
     }
     out_ << "\n";
+  }
+  // The launcher's own record of its version, which no build description replaces.
+  const ResourceEntry* stub = tree.find(kResourceData, LAUNCHER_VERSION_RESOURCE);
+  if (!stub || stub->languages.empty()) {
+    out_ << "stub version: not recorded in the stub\n";
+  } else {
+    std::string text = stub->languages.front().bytes;
+    text = text.substr(0, text.find('\0'));
+    uint16_t parts[4];
+    if (parseVersionNumber(text, parts)) {
+      out_ << "stub version: " << text << "\n";
+    } else {
+      out_ << "stub version: not recorded in the stub (its RCDATA " << LAUNCHER_VERSION_RESOURCE
+           << " holds something else)\n";
+    }
   }
   std::vector<uint16_t> versions = tree.idsOf(kResourceVersion);
   const ResourceEntry* version = versions.empty() ? nullptr : tree.find(kResourceVersion, versions.front());

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <vector>
 
 #include "binary_file.h"
 #include "media/crc32.h"
 #include "pe_file.h"
 #include "pe_image.h"
+#include "shipped_files.h"
 #include "stub_resources.h"
 
 namespace {
@@ -221,17 +221,18 @@ Status writeMediaFile(const BuildPlan& plan, const std::string& stubPath, const 
   return Status::success();
 }
 
-std::string defaultStubPath(const std::string& selfPath) {
-  std::filesystem::path dir = std::filesystem::u8path(selfPath).parent_path();
-  if (dir.empty()) dir = ".";
-  return (dir / ".." / "win32" / "launcher.exe").lexically_normal().u8string();
-}
-
 Status buildMediaFile(const std::string& descriptionPath, const std::string& outPath, const std::string& stubOverride,
-                      const std::string& defaultStub) {
+                      const std::string& selfPath) {
   BuildPlan plan;
-  Status s = loadDescription(descriptionPath, plan);
+  ShippedRuntimeJar runtimeJar{findShippedFile(selfPath, kShippedRuntimeJar),
+                               shippedFilePlaces(selfPath, kShippedRuntimeJar)};
+  Status s = loadDescription(descriptionPath, plan, runtimeJar);
   if (!s.ok()) return s;
-  std::string stub = !stubOverride.empty() ? stubOverride : !plan.stub.empty() ? plan.stub : defaultStub;
+  std::string stub = !stubOverride.empty() ? stubOverride : plan.stub;
+  if (stub.empty()) stub = findShippedFile(selfPath, kShippedWindowsStub);
+  if (stub.empty()) {
+    return Status::failure(kExitBadInput, "no stub: give --stub LAUNCHER.exe or a \"stub\" in the description (" +
+                                              shippedFilePlaces(selfPath, kShippedWindowsStub) + " does not exist)");
+  }
   return writeMediaFile(plan, stub, outPath);
 }

@@ -27,13 +27,9 @@ std::string configurationSection(const BuildPlan& plan);
 // input or writing fails.
 Status writeMediaFile(const BuildPlan& plan, const std::string& stubPath, const std::string& outPath);
 
-// The stub used when neither --stub nor the description names one: launcher.exe in the
-// "win32" directory beside the directory of the running mediapack (build/win32/launcher.exe
-// for build/host/mediapack), with ".." resolved in the text. `selfPath` is the mediapack
-// executable's path.
-std::string defaultStubPath(const std::string& selfPath);
-
-// loadDescription + writeMediaFile; the stub is `stubOverride`, else the description's
-// "stub", else `defaultStub`.
+// loadDescription + writeMediaFile. The stub is `stubOverride`, else the description's
+// "stub", else the Windows stub that mediapack ships with, found relative to `selfPath` (the
+// mediapack executable's path; see shipped_files.h), as is the runtime jar that
+// "launcherRuntime" asks for. No stub anywhere is exit code 2, naming where it was looked for.
 Status buildMediaFile(const std::string& descriptionPath, const std::string& outPath, const std::string& stubOverride,
-                      const std::string& defaultStub);
+                      const std::string& selfPath);

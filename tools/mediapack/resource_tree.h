@@ -11,6 +11,7 @@
 
 enum : uint16_t {
   kResourceIcon = 3,
+  kResourceData = 10,  // RT_RCDATA
   kResourceGroupIcon = 14,
   kResourceVersion = 16,
 };
