@@ -10,6 +10,7 @@
 #include "media/crc32.h"
 #include "pe_file.h"
 #include "pe_image.h"
+#include "runtime_bundle.h"
 #include "stub_resources.h"
 
 namespace {
@@ -228,10 +229,20 @@ std::string defaultStubPath(const std::string& selfPath) {
 }
 
 Status buildMediaFile(const std::string& descriptionPath, const std::string& outPath, const std::string& stubOverride,
-                      const std::string& defaultStub) {
+                      const std::string& defaultStub, std::ostream* progress) {
   BuildPlan plan;
   Status s = loadDescription(descriptionPath, plan);
   if (!s.ok()) return s;
   std::string stub = !stubOverride.empty() ? stubOverride : !plan.stub.empty() ? plan.stub : defaultStub;
+  // The runtime's archive (and a jlink image) live in a scratch directory until the media
+  // file is written; it goes away with everything in it on every path out of here.
+  ScratchDirectory scratch;
+  if (plan.runtime.present) {
+    if (scratch.path().empty()) return Status::failure(kExitFailure, "cannot create a scratch directory for the runtime");
+    BundleOptions options;
+    options.progress = progress;
+    s = bundleRuntime(plan, stub, scratch.path(), options);
+    if (!s.ok()) return s;
+  }
   return writeMediaFile(plan, stub, outPath);
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 
 #include "description.h"
@@ -33,7 +34,8 @@ Status writeMediaFile(const BuildPlan& plan, const std::string& stubPath, const 
 // executable's path.
 std::string defaultStubPath(const std::string& selfPath);
 
-// loadDescription + writeMediaFile; the stub is `stubOverride`, else the description's
-// "stub", else `defaultStub`.
+// loadDescription, the runtime bundled (see runtime_bundle.h) when the description has one,
+// then writeMediaFile; the stub is `stubOverride`, else the description's "stub", else
+// `defaultStub`. `progress` receives a progress line while a runtime is packed (null: none).
 Status buildMediaFile(const std::string& descriptionPath, const std::string& outPath, const std::string& stubOverride,
-                      const std::string& defaultStub);
+                      const std::string& defaultStub, std::ostream* progress = nullptr);
