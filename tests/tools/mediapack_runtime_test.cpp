@@ -13,6 +13,7 @@
 #include "media/extract.h"
 #include "media_fixture.h"
 #include "runtime_archive.h"
+#include "runtime_bundle.h"
 #include "runtime_dir.h"
 
 using namespace mediatest;
@@ -126,6 +127,7 @@ TEST_F(Runtime, TheDirectoryBecomesTheLastIncludedFileWithTheLauncherLayoutAndRe
   ASSERT_EQ(chmod((dir / "jre/bin/java.exe").c_str(), 0700), 0);
   Outcome r = build(R"({"mainClass": "app.Main", "files": ["app.jar"], "runtime": "jre"})");
   ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, "") << "no progress line where there is no terminal";
   Media m = decodeMedia(readFile(dir / "out.exe"));
   EXPECT_EQ(m.narrow[2002], "2");
   EXPECT_EQ(m.narrow[2003], "app.jar;jre.tar.gz");
@@ -261,6 +263,33 @@ TEST_F(Runtime, RefusalsNameTheFileAndWriteNothing) {
       EXPECT_EQ(e.path().filename().string().rfind("out.exe", 0), std::string::npos) << "left " << e.path();
     }
   }
+}
+
+TEST_F(Runtime, ATerminalShowsAProgressLineUnlessQuiet) {
+  makeRuntime();
+  writeFile(dir / "desc.json", R"({"mainClass": "app.Main", "runtime": "jre"})");
+  const std::vector<std::string> args = {"build", dir / "desc.json", "-o", dir / "out.exe", "--stub", dir / "stub.exe"};
+  for (bool quiet : {false, true}) {
+    SCOPED_TRACE(quiet ? "--quiet" : "terminal");
+    std::vector<std::string> withQuiet = args;
+    if (quiet) withQuiet.push_back("--quiet");
+    std::ostringstream out, err;
+    ASSERT_EQ(runMediapack(withQuiet, "/nonexistent/host/mediapack", out, err, true), 0) << err.str();
+    if (quiet) {
+      EXPECT_EQ(err.str(), "");
+      EXPECT_EQ(out.str(), "");
+      continue;
+    }
+    EXPECT_EQ(err.str().rfind("\rpacking the runtime: ", 0), 0u) << err.str();
+    EXPECT_NE(err.str().find("\rpacked the runtime: 8 entries, "), std::string::npos) << err.str();
+    EXPECT_EQ(err.str().back(), '\n');
+  }
+  PackProgress p;
+  p.bytesDone = 3 << 20;
+  p.bytesTotal = 12 << 20;
+  p.entriesDone = 10;
+  p.entriesTotal = 40;
+  EXPECT_EQ(progressLine(p), "packing the runtime: 25% (10 of 40 entries, 3.0 of 12.0 MiB)");
 }
 
 TEST(RuntimeLibrary, CandidatesFollowTheLaunchersOrder) {
