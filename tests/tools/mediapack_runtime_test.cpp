@@ -221,6 +221,12 @@ TEST_F(Runtime, RefusalsNameTheFileAndWriteNothing) {
        {"jre/lib/up", "outside the runtime directory"}},
       {"dangling link", [](TempDir& d) { fs::create_symlink("nowhere", d / "jre/lib/gone"); }, nullptr,
        {"jre/lib/gone", "points to nothing"}},
+      {"links in a loop",
+       [](TempDir& d) {
+         fs::create_symlink("loop-b", d / "jre/lib/loop-a");
+         fs::create_symlink("loop-a", d / "jre/lib/loop-b");
+       },
+       nullptr, {"jre/lib/loop-", "cannot be followed"}},
       {"link to a directory", [](TempDir& d) { fs::create_symlink("../bin", d / "jre/lib/bin"); }, nullptr,
        {"jre/lib/bin", "points to a directory"}},
       {"FIFO", [](TempDir& d) { ASSERT_EQ(mkfifo((d / "jre/lib/pipe").c_str(), 0600), 0); }, nullptr,

@@ -161,8 +161,9 @@ Status scanRuntimeDirectory(const std::string& dir, const std::string& where, co
                       "; a bundled runtime may only link inside itself");
       }
       const fs::path resolved = fs::weakly_canonical(path, ec);
-      const fs::path inside = ec ? fs::path() : resolved.lexically_relative(realRoot);
-      if (ec || inside.empty() || *inside.begin() == "..") {
+      if (ec) return refuse("the symbolic link " + shown + " cannot be followed: " + ownText(ec));
+      const fs::path inside = resolved.lexically_relative(realRoot);
+      if (inside.empty() || *inside.begin() == "..") {
         return refuse("the symbolic link " + shown + " points outside the runtime directory (" +
                       pointsTo.u8string() + ")");
       }

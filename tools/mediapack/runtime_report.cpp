@@ -79,18 +79,15 @@ class TarWalker {
     entry.size = size;
     if (type == '5') {
       ++s_.directories;
-      entry.kind = RuntimeEntryKind::Directory;
-      s_.entries.push_back(entry);
     } else if (type == '0' || type == '\0') {
       ++s_.files;
       entry.kind = RuntimeEntryKind::File;
-      s_.entries.push_back(entry);
       capture_ = endsWithFolded(name, "jvm.dll") || endsWithFolded(name, "libjvm.so");
       head_.clear();
+      // Only what decides the library is kept, so memory does not grow with the entry count.
+      if (capture_ || endsWithFolded(name, "java.exe")) s_.entries.push_back(entry);
     } else if (type == '1' || type == '2') {
       ++s_.links;
-      entry.kind = RuntimeEntryKind::Link;
-      s_.entries.push_back(entry);
     } else {
       ++s_.others;
     }

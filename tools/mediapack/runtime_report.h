@@ -17,7 +17,9 @@ struct RuntimeArchiveSummary {
   int64_t members = 0;       // gzip members
   int64_t tarSize = 0;       // uncompressed bytes
   size_t directories = 0, files = 0, links = 0, others = 0;
-  std::vector<RuntimeEntry> entries;  // directories, files and links (path, kind, size)
+  // The files that decide which runtime library the launcher loads (jvm.dll, libjvm.so and
+  // java.exe by any path), with path, kind and size.
+  std::vector<RuntimeEntry> entries;
   // First bytes of every file named jvm.dll or libjvm.so, by path.
   std::vector<std::pair<std::string, std::string>> libraryHeads;
 };
