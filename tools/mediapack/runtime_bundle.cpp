@@ -37,6 +37,7 @@ Status bundleRuntime(BuildPlan& plan, const std::string& stubPath, const std::st
   if (runtime.jlink) {
     dir = scratchDir + "/jlink-image";
     where = "runtime made by jlink from " + runtime.request.jdk;
+    if (options.progress) *options.progress << "making the runtime with " << jlinkProgram(runtime.request.jdk) << "\n";
     s = makeJlinkRuntime(runtime.request, target, dir, "\"runtime.jlink\"");
     if (!s.ok()) return s;
   }
