@@ -15,6 +15,7 @@
 #include "runtime_archive.h"
 #include "runtime_bundle.h"
 #include "runtime_dir.h"
+#include "runtime_report.h"
 
 using namespace mediatest;
 
@@ -527,6 +528,44 @@ TEST_F(Runtime, InspectSummarisesTheRuntimeArchive) {
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.out.find("includedJreSize: 1 (differs"), std::string::npos) << r.out;
   EXPECT_NE(r.err.find("bin/client/jvm.dll is x86_64 but the launcher is i386"), std::string::npos) << r.err;
+}
+
+// inspect reads archives from files it is given: damaged ones (in the gzip layer, or in the
+// tar stream under a sound gzip layer) give a problem or a summary, never a crash (the
+// sanitizer build runs this too).
+TEST_F(Runtime, InspectsDamagedArchivesWithoutFault) {
+  makeRuntime();
+  std::vector<RuntimeEntry> entries;
+  RuntimeTarget i386{TargetOs::Windows, kPeMachineI386, "stub"};
+  ASSERT_TRUE(scanRuntimeDirectory(dir / "jre", "jre", i386, entries).ok());
+  PackedRuntime packed;
+  ASSERT_TRUE(packRuntime(entries, TargetOs::Windows, dir / "sound.tar.gz", {}, packed).ok());
+  const std::string gz = readFile(dir / "sound.tar.gz");
+  writeFile(dir / "sound.tar", gunzipFile(dir / "sound.tar.gz"));
+  const std::string tar = readFile(dir / "sound.tar");
+  uint32_t seed = 12345;
+  auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+  size_t readable = 0, damaged = 0;
+  for (int round = 0; round < 400; ++round) {
+    const bool tarLayer = round % 2 == 1;
+    std::string bytes = tarLayer ? tar : gz;
+    const int flips = 1 + static_cast<int>(next() % 4);
+    for (int k = 0; k < flips; ++k) bytes[next() % bytes.size()] = static_cast<char>(next() >> 24);
+    if (next() % 5 == 0) bytes.resize(next() % bytes.size());
+    if (tarLayer) bytes = gzipMember(bytes.data(), bytes.size(), 1);
+    // Stored scrambled, as in a media file.
+    for (char& c : bytes) c = static_cast<char>(c ^ 0xA7);
+    writeFile(dir / "case.bin", "lead" + bytes);
+    InputFile file;
+    std::string error;
+    ASSERT_TRUE(file.open(dir / "case.bin", error)) << error;
+    const RuntimeArchiveSummary summary = summarizeRuntimeArchive(file, 4, static_cast<int64_t>(bytes.size()), true);
+    EXPECT_EQ(summary.readable, summary.problem.empty()) << "round " << round;
+    (summary.readable ? readable : damaged) += 1;
+    std::string why;
+    runtimeLibraryLine(summary, i386, "", why);
+  }
+  EXPECT_GT(damaged, 100u);
 }
 
 // The fixture libraries of the Windows trees against the stubs they were built with.
