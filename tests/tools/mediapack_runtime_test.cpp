@@ -16,6 +16,7 @@
 #include "runtime_bundle.h"
 #include "runtime_dir.h"
 #include "runtime_report.h"
+#include "support/scratch_files.h"
 
 using namespace mediatest;
 
@@ -256,6 +257,9 @@ TEST_F(Runtime, RefusalsNameTheFileAndWriteNothing) {
        R"({"mainClass": "a", "runtime": {"jlink": {"jdk": "/x", "modules": ["java.base,java.xml"]}}})",
        {"\"java.base,java.xml\" is not one module name"}},
   };
+  // The scratch directory of each build (the archive, a jlink image) goes with the build.
+  fs::create_directories(dir / "tmp");
+  ScopedEnvVar tmp("TMPDIR", (dir / "tmp").c_str());
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     fs::remove_all(dir / "jre");
@@ -269,7 +273,12 @@ TEST_F(Runtime, RefusalsNameTheFileAndWriteNothing) {
     for (const auto& e : fs::directory_iterator(dir.path())) {
       EXPECT_EQ(e.path().filename().string().rfind("out.exe", 0), std::string::npos) << "left " << e.path();
     }
+    EXPECT_TRUE(fs::is_empty(dir / "tmp")) << "a scratch directory was left";
   }
+  fs::remove_all(dir / "jre");
+  makeRuntime();
+  ASSERT_EQ(build(R"({"mainClass": "app.Main", "runtime": "jre"})").code, 0);
+  EXPECT_TRUE(fs::is_empty(dir / "tmp")) << "a scratch directory was left";
 }
 
 TEST_F(Runtime, ATerminalShowsAProgressLineUnlessQuiet) {
