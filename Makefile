@@ -86,11 +86,13 @@ test: build asan fuzz-build
 	@$(SAY_32BIT)
 
 # Benchmarks (Google Benchmark, host build); numbers, not pass/fail. The start-up benchmark
-# runs the x86_64 launcher under Wine. Targets and a run's numbers: docs/performance.md.
+# runs the x86_64 launcher under Wine; pack_bench packs the installed JDK as a bundled
+# runtime. Targets and a run's numbers: docs/performance.md.
 bench: host win64
 	@scripts/wine-up.sh
 	build/host/bench/payload_bench
 	build/host/bench/untar_bench
+	build/host/bench/pack_bench
 	build/host/bench/startup_bench
 
 demo: build

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "cli.h"
 #include "support/fake_runtime.h"
 #include "support/http_server.h"
 #include "support/media_files.h"
@@ -846,6 +847,32 @@ TEST_F(LaunchE2ETest, IncludedRuntimeIsUsedUnlessAnInstalledOneIsPreferredAndFou
     clearRegistry();
     forgetRuns();
   }
+}
+
+// The builder packs a runtime directory itself ("runtime" in the description); the installer
+// unpacks it and starts the program with it, with no other runtime to find.
+TEST_F(LaunchE2ETest, ARuntimeBundledByTheBuilderRunsToTheLaunch) {
+  makeRuntime(dir_ + "/bundled-rt");
+  writeWholeFile(dir_ + "/app.jar", "app");
+  writeWholeFile(dir_ + "/setup.json",
+                 R"({"mainClass": "app.Main", "executableType": 2, "productKind": "i", "jreSearchSequence": "",
+                     "files": ["app.jar"], "runtime": "bundled-rt"})");
+  std::ostringstream out, err;
+  const int code = runMediapack({"build", dir_ + "/setup.json", "-o", dir_ + "/setup.exe", "--stub",
+                                 std::string(LAUNCHER_WIN32_DIR) + "/launcher.exe"},
+                                LAUNCHER_HOST_DIR "/mediapack", out, err);
+  ASSERT_EQ(code, 0) << err.str();
+  const WineResult result = run(dir_ + "/setup.exe", {"-q"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  const std::string log = takeLog();
+  const std::string temp = tempDirOf(log);
+  EXPECT_TRUE(hasLine(log, "extracting JRE")) << log;
+  EXPECT_TRUE(hasLine(log, "untaring JRE was successful")) << log;
+  EXPECT_TRUE(hasLine(log, "launch done")) << log;
+  const std::vector<std::string> lines = recordLines();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lowercase(lines[0].substr(7)), lowercase(temp + "\\jre\\bin\\server\\jvm.dll"));
+  EXPECT_EQ(classPathOf(options()), std::vector<std::string>{temp + "\\app.jar"});
 }
 
 TEST_F(LaunchE2ETest, PackedIncludedFilesAreRestoredWithTheLoadedRuntimesUnpacker) {

@@ -112,3 +112,27 @@ TEST_F(WindowsBuilder, PrintsTheSameReference) {
   EXPECT_EQ(version.exitCode, 0);
   EXPECT_EQ(lf(version.out), mediapack({"--version"}).out);
 }
+
+TEST_F(WindowsBuilder, BundlesARuntimeIntoTheSameBytesAsTheLinuxBuilder) {
+  writeFile(dir / "jre/bin/java.exe", readFile(windowsTree() + "/fixtures/java/java.exe"));
+  writeFile(dir / "jre/bin/server/jvm.dll", readFile(windowsTree() + "/fixtures/jvm.dll"));
+  writeFile(dir / "jre/lib/modules", std::string(2 << 20, 'm') + "end");
+  writeFile(dir / "jre/lib/security/java.policy", "grant {};\n");
+  writeFile(dir / "desc.json", R"({"mainClass": "app.Main", "runtime": "jre"})");
+  Outcome linux = mediapack({"build", dir / "desc.json", "-o", dir / "linux.exe", "--stub", dir / "stub.exe"});
+  ASSERT_EQ(linux.code, 0) << linux.err;
+  WineResult win = windows({"build", "desc.json", "-o", "windows.exe", "--stub", "stub.exe", "--quiet"});
+  ASSERT_EQ(win.exitCode, 0) << win.err;
+  EXPECT_EQ(lf(win.out), "");
+  EXPECT_TRUE(readFile(dir / "linux.exe") == readFile(dir / "windows.exe")) << "the media files differ";
+  WineResult shown = windows({"inspect", "windows.exe"});
+  EXPECT_EQ(shown.exitCode, 0) << shown.err;
+  EXPECT_NE(lf(shown.out).find("runtime library: bin/server/jvm.dll (x86_64); launcher x86_64"), std::string::npos)
+      << shown.out;
+
+  writeFile(dir / "jre/bin/server/jvm.dll", "not a library");
+  win = windows({"build", "desc.json", "-o", "bad.exe", "--stub", "stub.exe"});
+  EXPECT_EQ(win.exitCode, 2);
+  EXPECT_NE(win.err.find("jvm.dll is not a Windows library"), std::string::npos) << win.err;
+  EXPECT_FALSE(fs::exists(dir / "bad.exe"));
+}

@@ -19,7 +19,7 @@ std::string shippedFileLine(const std::string& selfPath, const char* relative) {
 
 std::string usage(const std::string& selfPath) {
   return "usage:\n"
-         "  mediapack build DESCRIPTION.json -o OUT.exe [--stub LAUNCHER.exe]\n"
+         "  mediapack build DESCRIPTION.json -o OUT.exe [--stub LAUNCHER.exe] [--quiet]\n"
          "  mediapack inspect FILE [--code-page N]\n"
          "  mediapack keys [--markdown]\n"
          "  mediapack --version\n"
@@ -32,6 +32,8 @@ std::string usage(const std::string& selfPath) {
          "           " + shippedFileLine(selfPath, kShippedWindowsStub) + "\n"
          "         \"launcherRuntime\": true in the description includes its runtime jar:\n"
          "           " + shippedFileLine(selfPath, kShippedRuntimeJar) + "\n"
+         "         A \"runtime\" in the description is packed as jre.tar.gz; on a terminal a\n"
+         "         progress line shows meanwhile. --quiet: no progress line, no \"wrote\" line.\n"
          "inspect  shows the payload of a media file and checks its CRC, with the file's icon,\n"
          "         version information, signature and the version of the stub it was built on;\n"
          "         narrow texts are shown from code page N (default 1252).\n"
@@ -63,7 +65,7 @@ bool takeValue(const std::vector<std::string>& args, size_t& i, const std::strin
 }  // namespace
 
 int runMediapack(const std::vector<std::string>& args, const std::string& selfPath, std::ostream& out,
-                 std::ostream& err) {
+                 std::ostream& err, bool errIsTerminal) {
   auto usageError = [&](const std::string& what) {
     err << "mediapack: " << what << "\n" << usage(selfPath);
     return int(kExitBadInput);
@@ -83,12 +85,15 @@ int runMediapack(const std::vector<std::string>& args, const std::string& selfPa
   std::vector<std::string> positional;
   std::string output, stub, codePageText;
   bool markdown = false;
+  bool quiet = false;
   for (size_t i = 1; i < args.size(); ++i) {
     bool missing = false;
     const std::string& a = args[i];
     if (command == "build" && takeValue(args, i, "--output", "-o", output, missing)) {
     } else if (command == "build" && takeValue(args, i, "--stub", nullptr, stub, missing)) {
     } else if (command == "inspect" && takeValue(args, i, "--code-page", nullptr, codePageText, missing)) {
+    } else if (command == "build" && (a == "--quiet" || a == "-q")) {
+      quiet = true;
     } else if (command == "keys" && a == "--markdown") {
       markdown = true;
     } else if (a == "--help" || a == "-h") {
@@ -105,12 +110,12 @@ int runMediapack(const std::vector<std::string>& args, const std::string& selfPa
   if (command == "build") {
     if (positional.size() != 1) return usageError("build takes one description file");
     if (output.empty()) return usageError("build needs -o OUT.exe");
-    Status s = buildMediaFile(positional[0], output, stub, selfPath);
+    Status s = buildMediaFile(positional[0], output, stub, selfPath, errIsTerminal && !quiet ? &err : nullptr);
     if (!s.ok()) {
       err << "mediapack: " << s.message << "\n";
       return s.code;
     }
-    out << "wrote " << output << "\n";
+    if (!quiet) out << "wrote " << output << "\n";
     return kExitOk;
   }
   if (command == "inspect") {

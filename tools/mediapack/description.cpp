@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <filesystem>
 #include <set>
 
 #include <nlohmann/json.hpp>
@@ -29,6 +30,9 @@ const std::vector<FixedKey>& fixedDescriptionKeys() {
       {"icon", "string",
        "path of an .ico file whose images replace the launcher's icon (group 1001): the media file's icon in "
        "Explorer, on its dialogs and in the taskbar"},
+      {"runtime", "string or object",
+       "a Java runtime to bundle: its directory (\"jre\" or {\"dir\": \"jre\"}), or {\"jlink\": {\"modules\": [...], "
+       "\"jdk\": JDK home, \"options\": [...]}}; packed as the included file jre.tar.gz, with includedJreSize set"},
       {"versionInfo", "object",
        "version information of the media file (Properties > Details in Explorer); keys below, under Version information"},
       {"launcherRuntime", "boolean",
@@ -180,6 +184,9 @@ class DescriptionReader {
   Status readVersionInfo(const Json& value);
   Status addLauncherRuntime();
   std::string fileLabel(size_t index) const;
+  Status readRuntime(const Json& value);
+  Status readJlink(const Json& value);
+  Status addRuntimeFile();
   Status addText(int32_t id, const std::string& where, const Json& value, bool wide);
   Status encode(const std::string& where, const std::string& utf8, bool wide, size_t limit, std::string& out) const;
   Status checkReadable(const std::string& where, const std::string& path, int64_t& size) const;
@@ -228,6 +235,8 @@ Status DescriptionReader::read(const Json& root) {
     } else if (key == "launcherRuntime") {
       if (!value.is_boolean()) return fail("\"launcherRuntime\" must be true or false, not " + std::string(typeName(value)));
       launcherRuntime_ = value.get<bool>();
+    } else if (key == "runtime") {
+      s = readRuntime(value);
     } else if (key == "stub") {
       if (!value.is_string() || value.get<std::string>().empty()) {
         return fail("\"stub\" must be a non-empty path string");
@@ -253,6 +262,8 @@ Status DescriptionReader::read(const Json& root) {
     s = addLauncherRuntime();
     if (!s.ok()) return s;
   }
+  s = addRuntimeFile();
+  if (!s.ok()) return s;
   return deriveFileRecords();
 }
 
@@ -472,6 +483,102 @@ Status DescriptionReader::readVersionInfo(const Json& value) {
     return fail("\"versionInfo\": the texts are too long; a version resource holds at most 65535 bytes");
   }
   plan_.hasVersionInfo = true;
+  return Status::success();
+}
+
+Status DescriptionReader::readRuntime(const Json& value) {
+  RuntimeSource& runtime = plan_.runtime;
+  runtime.present = true;
+  const Json* dir = nullptr;
+  if (value.is_string()) {
+    dir = &value;
+  } else if (value.is_object()) {
+    for (auto it = value.begin(); it != value.end(); ++it) {
+      if (it.key() != "dir" && it.key() != "jlink") {
+        return fail("unknown key " + inQuotes("runtime." + it.key()) + " (\"runtime\" has \"dir\" or \"jlink\")");
+      }
+    }
+    if (value.contains("dir") == value.contains("jlink")) {
+      return fail("\"runtime\" needs exactly one of \"dir\" (a runtime directory) and \"jlink\"");
+    }
+    if (value.contains("jlink")) return readJlink(value["jlink"]);
+    dir = &value["dir"];
+  } else {
+    return fail("\"runtime\" must be a directory path or an object, not " + std::string(typeName(value)));
+  }
+  if (!dir->is_string() || dir->get<std::string>().empty()) {
+    return fail("\"runtime\": the runtime directory must be a non-empty path string");
+  }
+  runtime.dir = joinPath(baseDir_, dir->get<std::string>());
+  std::error_code ec;
+  if (!std::filesystem::is_directory(std::filesystem::u8path(runtime.dir), ec)) {
+    return fail("\"runtime\": " + runtime.dir + " is not a directory");
+  }
+  return Status::success();
+}
+
+Status DescriptionReader::readJlink(const Json& value) {
+  const std::string where = "\"runtime.jlink\"";
+  if (!value.is_object()) return fail(where + " must be an object, not " + std::string(typeName(value)));
+  JlinkRequest& request = plan_.runtime.request;
+  plan_.runtime.jlink = true;
+  for (auto it = value.begin(); it != value.end(); ++it) {
+    if (it.key() != "modules" && it.key() != "jdk" && it.key() != "options") {
+      return fail("unknown key " + inQuotes("runtime.jlink." + it.key()) +
+                  " (it has \"modules\", \"jdk\" and \"options\")");
+    }
+  }
+  auto strings = [&](const char* key, std::vector<std::string>& out) {
+    const Json& list = value[key];
+    const std::string at = inQuotes(std::string("runtime.jlink.") + key);
+    if (!list.is_array()) return fail(at + " must be an array of strings, not " + std::string(typeName(list)));
+    for (const Json& item : list) {
+      if (!item.is_string() || item.get<std::string>().empty()) return fail(at + " must hold non-empty strings only");
+      out.push_back(item.get<std::string>());
+    }
+    return Status::success();
+  };
+  if (!value.contains("modules")) return fail(where + " needs \"modules\", the modules the runtime holds");
+  Status s = strings("modules", request.modules);
+  if (!s.ok()) return s;
+  if (request.modules.empty()) return fail("\"runtime.jlink.modules\" is empty; name at least one module");
+  for (const std::string& m : request.modules) {
+    if (m.find(',') != std::string::npos || m.find(' ') != std::string::npos) {
+      return fail("\"runtime.jlink.modules\": \"" + m + "\" is not one module name (give each module on its own)");
+    }
+  }
+  if (!value.contains("jdk") || !value["jdk"].is_string() || value["jdk"].get<std::string>().empty()) {
+    return fail("\"runtime.jlink.jdk\" must be the path of the JDK whose jlink makes the runtime");
+  }
+  request.jdk = joinPath(baseDir_, value["jdk"].get<std::string>());
+  if (value.contains("options")) {
+    s = strings("options", request.options);
+    if (!s.ok()) return s;
+  } else {
+    request.options = defaultJlinkOptions();
+  }
+  return Status::success();
+}
+
+// The archive the runtime becomes is the last included file; its records are the builder's.
+Status DescriptionReader::addRuntimeFile() {
+  if (!plan_.runtime.present) return Status::success();
+  for (int32_t id : {int32_t(CFG_INCLUDED_JRE_SIZE), int32_t(CFG_INCLUDED_JRE_PACKED)}) {
+    if (auto it = narrowSetBy_.find(id); it != narrowSetBy_.end()) {
+      return fail(it->second + " is set from \"runtime\"; leave it out");
+    }
+  }
+  const std::u32string archive = foldFileName(kRuntimeArchiveName);
+  for (size_t i = 0; i < plan_.files.size(); ++i) {
+    if (foldFileName(plan_.files[i].name) == archive) {
+      return fail("\"files[" + std::to_string(i) + "]\" is a " + kRuntimeArchiveName +
+                  " of its own, and \"runtime\" makes one: give only one of them");
+    }
+  }
+  plan_.runtime.fileIndex = plan_.files.size();
+  IncludedFile file;
+  file.name = kRuntimeArchiveName;
+  plan_.files.push_back(file);
   return Status::success();
 }
 

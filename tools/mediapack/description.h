@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "icon_file.h"
+#include "jlink.h"
 #include "status.h"
 #include "version_info.h"
 
@@ -32,6 +33,19 @@ struct IncludedFile {
   int64_t size = 0;    // bytes, as found while loading; the writer insists on it
 };
 
+// The name of the runtime archive among the included files; the launcher unpacks the file of
+// this name into "jre".
+constexpr char kRuntimeArchiveName[] = "jre.tar.gz";
+
+// The "runtime" key: a directory holding a Java runtime, or a runtime jlink makes.
+struct RuntimeSource {
+  bool present = false;
+  std::string dir;       // resolved path of the runtime directory; empty for jlink
+  bool jlink = false;
+  JlinkRequest request;  // when jlink; the JDK path resolved
+  size_t fileIndex = 0;  // index of the archive in BuildPlan::files, filled in when packed
+};
+
 struct BuildPlan {
   std::map<int32_t, std::string> narrow;  // id -> bytes in the code page
   std::map<int32_t, std::string> wide;    // id -> UTF-16LE bytes
@@ -45,6 +59,7 @@ struct BuildPlan {
   std::vector<IconImage> iconImages;      // its images, checked
   bool hasVersionInfo = false;
   VersionInfo versionInfo;                // "versionInfo", when hasVersionInfo
+  RuntimeSource runtime;                  // "runtime"
 };
 
 // The name "launcherRuntime": true gives the runtime jar among the included files.

@@ -65,6 +65,22 @@ const char* const kDerivedNote = "Written by mediapack itself; a description can
 
 }  // namespace
 
+// What "runtime" does, for both forms of the reference.
+const char* const kRuntimeNote =
+    "\"runtime\" bundles a Java runtime: mediapack packs it as the included file jre.tar.gz (appended after "
+    "\"files\") and writes includedJreSize (the unpacked size, for the progress bar) and includedJrePacked (0) "
+    "itself, so a description with \"runtime\" sets neither and lists no jre.tar.gz of its own. Forms: "
+    "\"runtime\": \"jre\" or {\"dir\": \"jre\"}, a runtime directory (holding bin\\...); "
+    "{\"jlink\": {\"modules\": [\"java.base\", ...], \"jdk\": \"/path/to/jdk\", \"options\": [...]}}, a "
+    "runtime the JDK's jlink makes (options default to --strip-debug --no-header-files --no-man-pages; the JDK "
+    "must be one for the stub's platform, read from its release file). The directory must hold a jvm.dll of the "
+    "stub's machine where the launcher looks for one (bin\\<type>\\jvm.dll for the types hotspot, client, server, "
+    "classic, jrockit, after preferredVmType when set): a 32-bit launcher needs a 32-bit runtime. Symbolic links "
+    "that are absolute, lead outside the directory, point to nothing or to a directory are refused, as are "
+    "special files and names Windows or the launcher refuse; a link to a file inside is stored as a copy. The "
+    "archive is the same for the same input: entries sorted, owner 0, time 0, modes 0755 (directories) and 0644 "
+    "(files), gzip members with time 0 and a fixed system byte.";
+
 const char* exampleDescription() {
   return R"({
   "mainClass": "com.example.Main",
@@ -96,6 +112,7 @@ std::string keysReference(bool markdown) {
       o << "| `" << k.key << "` | " << (*k.resource ? "`" + std::string(k.resource) + "`" : std::string("-")) << " | "
         << cell(k.meaning) << " |\n";
     }
+    o << "\n## Runtime\n\n" << kRuntimeNote << "\n";
     o << "\n## Records\n\n" << kRecordsNote << "\n\n| Key | Type | Id | Record | Meaning |\n|---|---|---|---|---|\n";
     for (const RecordInfo& r : records) {
       if (r.group != RecordGroup::Top) continue;
@@ -122,6 +139,7 @@ std::string keysReference(bool markdown) {
   for (const FixedKey& k : fixedDescriptionKeys()) o << "  " << k.key << " (" << k.type << "): " << k.meaning << "\n";
   o << "\nVersion information (inside \"versionInfo\"):\n  " << kVersionNote << "\n";
   for (const VersionKey& k : versionInfoKeys()) o << "  " << k.key << ": " << k.meaning << "\n";
+  o << "\nRuntime:\n  " << kRuntimeNote << "\n";
   o << "\nRecords (top level):\n  " << kRecordsNote << "\n";
   for (const RecordInfo& r : records) {
     if (r.group != RecordGroup::Top) continue;

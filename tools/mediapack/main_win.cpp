@@ -2,6 +2,7 @@
 // UTF-8, the text every part of the builder works in; the console is switched to UTF-8 so
 // that messages naming files and keys read right.
 #include <windows.h>
+#include <io.h>
 #include <shellapi.h>
 
 #include <iostream>
@@ -34,7 +35,8 @@ int main() {
   std::wstring self(32768, L'\0');
   DWORD n = GetModuleFileNameW(nullptr, &self[0], static_cast<DWORD>(self.size()));
   self.resize(n < self.size() ? n : 0);
-  int code = runMediapack(args, self.empty() ? "mediapack.exe" : utf8Of(self.c_str()), std::cout, std::cerr);
+  int code = runMediapack(args, self.empty() ? "mediapack.exe" : utf8Of(self.c_str()), std::cout, std::cerr,
+                          _isatty(_fileno(stderr)) != 0);
   std::cout.flush();
   return code;
 }

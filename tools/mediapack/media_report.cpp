@@ -8,6 +8,7 @@
 #include "launcher_version.h"
 
 #include "binary_file.h"
+#include "description.h"
 #include "code_page.h"
 #include "media/config_table.h"
 #include "media/crc32.h"
@@ -15,6 +16,7 @@
 #include "pe_file.h"
 #include "pe_image.h"
 #include "resource_tree.h"
+#include "runtime_report.h"
 #include "stub_resources.h"
 #include "version_info.h"
 
@@ -82,6 +84,7 @@ class Inspector {
   void listFiles(Cursor& c, int64_t checkedEnd);
   void showSignature(const PeLayout& layout);
   void showResources(int64_t imageEnd);
+  void showRuntimeArchive();
 
   std::string path_;
   int codePage_;
@@ -91,6 +94,9 @@ class Inspector {
   int problems_ = 0;
   ConfigTable table_;
   int64_t certificateOffset_ = -1;  // where the signature begins, -1 when unsigned
+  // The included runtime archive: its offset and size in the file, -1 when there is none.
+  int64_t runtimeOffset_ = -1;
+  int64_t runtimeSize_ = 0;
 };
 
 std::string Inspector::show(const std::string& bytes, bool wide) const {
@@ -204,6 +210,10 @@ void Inspector::listFiles(Cursor& c, int64_t checkedEnd) {
       return;
     }
     out_ << "  " << show(names[i], false) << " " << size << " bytes at offset " << at + 8 << "\n";
+    if (size > 0 && foldFileName(names[i]) == foldFileName(kRuntimeArchiveName)) {
+      runtimeOffset_ = at + 8;
+      runtimeSize_ = size;
+    }
     if (size < 0) problem("included file " + std::to_string(i + 1) + " has a negative size");
     if (size > 0 && !c.skip(size)) {
       problem("included file " + std::to_string(i + 1) + " (" + std::to_string(size) + " bytes) runs past the end of the file");
@@ -376,7 +386,40 @@ int Inspector::run() {
   if (!readRecords(c, false) || !readRecords(c, true)) return finish();
   out_ << "configuration ends at: " << c.position() << "\n";
   listFiles(c, checkedEnd);
+  showRuntimeArchive();
   return finish();
+}
+
+// What the launcher will unpack as its runtime: the archive's entries, its unpacked size
+// against the record that scales the progress bar, and the runtime library it will load.
+void Inspector::showRuntimeArchive() {
+  if (runtimeOffset_ < 0 || runtimeOffset_ + runtimeSize_ > file_.size()) return;
+  RuntimeArchiveSummary summary = summarizeRuntimeArchive(file_, runtimeOffset_, runtimeSize_, true);
+  out_ << "runtime archive " << kRuntimeArchiveName << ": " << summary.members << " gzip member"
+       << (summary.members == 1 ? "" : "s") << ", " << summary.tarSize << " bytes unpacked\n";
+  if (!summary.readable) {
+    problem(std::string("the runtime archive ") + kRuntimeArchiveName + " is damaged: " + summary.problem +
+            "; the launcher would end with \"The bundled JRE is corrupted\"");
+    return;
+  }
+  out_ << "  entries: " << summary.directories + summary.files + summary.links + summary.others << " ("
+       << summary.directories << " directories, " << summary.files << " files, " << summary.links << " links, "
+       << summary.others << " other)\n";
+  const std::string record = table_.narrow.count(CFG_INCLUDED_JRE_SIZE) ? table_.narrow[CFG_INCLUDED_JRE_SIZE] : "";
+  out_ << "  includedJreSize: " << (record.empty() ? "not set" : record);
+  if (!record.empty()) {
+    out_ << (std::to_string(summary.tarSize) == record ? " (matches)"
+                                                       : " (differs from the unpacked size: the progress bar is off)");
+  }
+  out_ << "\n";
+  std::string head(static_cast<size_t>(std::min<int64_t>(file_.size(), kImageHeadBytes)), '\0');
+  RuntimeTarget target;
+  if (!file_.readAt(0, head.data(), head.size()) || !imageMachine(head, target.os, target.machine)) return;
+  const std::string preferred = table_.narrow.count(CFG_PREFERRED_VM_TYPE) ? table_.narrow[CFG_PREFERRED_VM_TYPE] : "";
+  std::string why;
+  out_ << "  runtime library: " << runtimeLibraryLine(summary, target, preferred, why) << "; launcher "
+       << machineName(target.os, target.machine) << "\n";
+  if (!why.empty()) problem("the runtime archive: " + why);
 }
 
 }  // namespace

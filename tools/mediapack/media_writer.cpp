@@ -9,6 +9,7 @@
 #include "media/crc32.h"
 #include "pe_file.h"
 #include "pe_image.h"
+#include "runtime_bundle.h"
 #include "shipped_files.h"
 #include "stub_resources.h"
 
@@ -222,7 +223,7 @@ Status writeMediaFile(const BuildPlan& plan, const std::string& stubPath, const 
 }
 
 Status buildMediaFile(const std::string& descriptionPath, const std::string& outPath, const std::string& stubOverride,
-                      const std::string& selfPath) {
+                      const std::string& selfPath, std::ostream* progress) {
   BuildPlan plan;
   ShippedRuntimeJar runtimeJar{findShippedFile(selfPath, kShippedRuntimeJar),
                                shippedFilePlaces(selfPath, kShippedRuntimeJar)};
@@ -233,6 +234,16 @@ Status buildMediaFile(const std::string& descriptionPath, const std::string& out
   if (stub.empty()) {
     return Status::failure(kExitBadInput, "no stub: give --stub LAUNCHER.exe or a \"stub\" in the description (" +
                                               shippedFilePlaces(selfPath, kShippedWindowsStub) + " does not exist)");
+  }
+  // The runtime's archive (and a jlink image) live in a scratch directory until the media
+  // file is written; it goes away with everything in it on every path out of here.
+  ScratchDirectory scratch;
+  if (plan.runtime.present) {
+    if (scratch.path().empty()) return Status::failure(kExitFailure, "cannot create a scratch directory for the runtime");
+    BundleOptions options;
+    options.progress = progress;
+    s = bundleRuntime(plan, stub, scratch.path(), options);
+    if (!s.ok()) return s;
   }
   return writeMediaFile(plan, stub, outPath);
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 
 #include "description.h"
@@ -27,9 +28,11 @@ std::string configurationSection(const BuildPlan& plan);
 // input or writing fails.
 Status writeMediaFile(const BuildPlan& plan, const std::string& stubPath, const std::string& outPath);
 
-// loadDescription + writeMediaFile. The stub is `stubOverride`, else the description's
-// "stub", else the Windows stub that mediapack ships with, found relative to `selfPath` (the
-// mediapack executable's path; see shipped_files.h), as is the runtime jar that
-// "launcherRuntime" asks for. No stub anywhere is exit code 2, naming where it was looked for.
+// loadDescription, the runtime bundled (see runtime_bundle.h) when the description has one,
+// then writeMediaFile. The stub is `stubOverride`, else the description's "stub", else the
+// Windows stub that mediapack ships with, found relative to `selfPath` (the mediapack
+// executable's path; see shipped_files.h), as is the runtime jar that "launcherRuntime" asks
+// for. No stub anywhere is exit code 2, naming where it was looked for. `progress` receives a
+// progress line while a runtime is packed (null: none).
 Status buildMediaFile(const std::string& descriptionPath, const std::string& outPath, const std::string& stubOverride,
-                      const std::string& selfPath);
+                      const std::string& selfPath, std::ostream* progress = nullptr);
