@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "base/config_table.h"
+#include "base/text.h"
 #include "fuzz_support.h"
 #include "jvm/vm_options.h"
-#include "media/config_table.h"
-#include "platform/text.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzzSetUp();

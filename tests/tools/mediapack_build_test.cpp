@@ -1,7 +1,7 @@
 // mediapack build: media files written from descriptions and read back independently.
 #include <sys/stat.h>
 
-#include "media/config_table.h"
+#include "base/config_table.h"
 #include "media_fixture.h"
 
 using namespace mediatest;

@@ -1,9 +1,9 @@
 // mediapack inspect, keys and the command line.
 #include <random>
 
+#include "base/config_table.h"
 #include "description.h"
 #include "keys_reference.h"
-#include "media/config_table.h"
 #include "media_fixture.h"
 
 using namespace mediatest;

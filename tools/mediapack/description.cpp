@@ -9,7 +9,7 @@
 
 #include "binary_file.h"
 #include "code_page.h"
-#include "media/config_table.h"
+#include "base/config_table.h"
 
 using Json = nlohmann::ordered_json;
 
