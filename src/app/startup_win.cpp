@@ -63,7 +63,9 @@ int runLauncher(void* instance, const char* commandLine) {
     rebootSystem();
     return 0;
   }
-  RunContext run;
+  // Lives to the end of the process: after a cancelled progress dialog this function returns
+  // while the work may still be running on the dialog's thread.
+  RunContext& run = *new RunContext();
   if (isLanguageRestartCommandLine(commandLine)) {
     run.restartMode = true;
     run.quietMode = true;

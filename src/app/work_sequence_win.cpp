@@ -5,7 +5,9 @@
 #include <direct.h>
 #include <stdlib.h>
 
+#include <atomic>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "app/included_jre.h"
@@ -109,15 +111,16 @@ bool obtainRuntime(RunContext& run, Progress& progress, HWND dialog) {
       // The progress dialog is hidden in this configuration; it is shown now, runs the
       // no-runtime flow on a thread of its own and is closed by it. Where no window can be
       // made at all, the flow runs here, without one.
-      bool downloaded = false;
+      // Shared with the dialog's thread, which a cancelled dialog leaves running.
+      const auto downloaded = std::make_shared<std::atomic<bool>>(false);
       const long long shown = showProgressDialog(
           run.instanceHandle,
-          [&run, &downloaded](Progress& own, void* ownWindow) {
-            downloaded = downloadJre(downloadRun(run, own, static_cast<HWND>(ownWindow)));
+          [&run, downloaded](Progress& own, void* ownWindow) {
+            *downloaded = downloadJre(downloadRun(run, own, static_cast<HWND>(ownWindow)));
           },
           progressDialogCancelAction(run));
       if (shown == -1) return downloadJre(downloadRun(run, silent, nullptr));
-      return downloaded;
+      return downloaded->load();
     }
   }
   return false;

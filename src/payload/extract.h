@@ -1,6 +1,7 @@
 // Extraction of the included files: the payload entries that follow the configuration
-// records are written, unscrambled, into launcherTempDir, at most one directory level deep.
-// Files are streamed through one 8192-byte buffer, so memory stays constant.
+// records are written, unscrambled, into the run's temporary directory, at most one
+// directory level deep. Files are streamed through one 8192-byte buffer, so memory stays
+// constant.
 #pragma once
 
 #include <cstddef>
