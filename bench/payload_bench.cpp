@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "media/crc32.h"
-#include "media/extract.h"
-#include "media/verify.h"
+#include "base/crc32.h"
+#include "payload/extract.h"
+#include "payload/verify.h"
 
 namespace {
 

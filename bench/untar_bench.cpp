@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "included/untar.h"
-#include "media/extract.h"
+#include "payload/extract.h"
+#include "runtime/untar.h"
 
 namespace {
 

@@ -7,11 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "base/config_table.h"
 #include "fuzz_support.h"
 #include "jvm/class_path.h"
-#include "jvm/expand_variables.h"
-#include "media/config_table.h"
-#include "platform/temp_dir.h"
+#include "platform/expand_variables.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzzSetUp();
@@ -77,7 +76,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   world.existing.insert("C:\\tmp\\qlz1.tmp_dir");
-  launcherTempDir = "C:\\tmp\\qlz1.tmp_dir";
   configTable().narrow[CFG_CLASSPATH] = lines[0];
   ClassPathOverrides overrides;
   overrides.replace = lines[1];
@@ -86,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   setClassPathSystemForTesting(&kSystem);
   try {
-    const std::string option = composeClassPath(overrides);
+    const std::string option = composeClassPath(overrides, "C:\\tmp\\qlz1.tmp_dir");
     fuzzCheck(option.compare(0, 18, "-Djava.class.path=") == 0, "option without its name");
     fuzzCheck(option.size() <= kMaxClassPathOption, "class path beyond its limit");
   } catch (const FuzzExit& e) {

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "fuzz_support.h"
 #include "platform/paths.h"
-#include "platform/text.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzzSetUp();

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "included/download.h"
+#include "runtime/download.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzzSetUp();

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "jvm/expand_variables.h"
+#include "platform/expand_variables.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzzSetUp();

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/error_report.h"
+#include "base/error_report.h"
 #include "platform/diagnostic_log.h"
 
 namespace {

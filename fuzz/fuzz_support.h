@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "media/extract.h"
+#include "payload/extract.h"
 
 // Thrown instead of ending the process while a target runs; the target catches it, since an
 // input the launcher refuses with a fatal message is a correct outcome.

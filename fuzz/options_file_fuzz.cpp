@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "base/config_table.h"
+#include "base/text.h"
 #include "fuzz_support.h"
 #include "jvm/vm_options.h"
-#include "media/config_table.h"
-#include "platform/text.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzzSetUp();
@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   try {
     const std::vector<std::string> options =
-        collectVmOptionList({"-Dquoll.jev=true"}, arguments, fuzzScratchDirectory() + "/x.exe");
+        collectVmOptionList({"-Dquoll.jev=true"}, arguments, fuzzScratchDirectory() + "/x.exe", std::string());
     fuzzCheck(!options.empty() && options.front() == "-Dquoll.jev=true" &&
                   options.back().compare(0, 18, "-Djava.class.path=") == 0,
               "option list out of order");

@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <string>
 
+#include "base/config_table.h"
 #include "fuzz_support.h"
-#include "media/config_table.h"
-#include "media/extract.h"
-#include "media/payload_reader.h"
-#include "media/verify.h"
+#include "payload/extract.h"
+#include "payload/payload_reader.h"
+#include "payload/verify.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzzSetUp();

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "included/untar.h"
+#include "runtime/untar.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzzSetUp();
@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string archive = writeScratchFile("jre.tar.gz", (data[0] & 1) ? gzipped(rest) : rest);
 
   TarProgress progress;
-  progress.dialog = &lastPosition;
+  progress.context = &lastPosition;
   progress.totalSize = static_cast<int64_t>(rest.size());
   progress.setPosition = &setPosition;
   progress.nowMs = &nowMs;

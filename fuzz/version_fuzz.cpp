@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "base/config_table.h"
 #include "fuzz_support.h"
-#include "jre/java_exe.h"
-#include "jre/registry_sources.h"
-#include "jre/search_sequence.h"
-#include "media/config_table.h"
+#include "runtime_search/java_exe.h"
+#include "runtime_search/registry_sources.h"
+#include "runtime_search/search_sequence.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzzSetUp();

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "jre/java_exe.h"
+#include "runtime_search/java_exe.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzzSetUp();

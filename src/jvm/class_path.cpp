@@ -1,15 +1,12 @@
 // Composing the class path option.
 #include "jvm/class_path.h"
 
-#include "core/error_report.h"
-#include "jvm/expand_variables.h"
-#include "media/config_table.h"
+#include "base/config_table.h"
+#include "base/error_report.h"
 #include "platform/diagnostic_log.h"
+#include "platform/expand_variables.h"
 #include "platform/paths.h"
 #include "platform/temp_dir.h"
-
-const char kClassPathTooLong[] =
-    "The class path is too long: it would exceed 40959 characters.";
 
 namespace {
 constexpr char kOptionPrefix[] = "-Djava.class.path=";
@@ -98,7 +95,7 @@ bool appendArchives(std::string& classPath, const std::string& directory,
   return true;
 }
 
-std::string composeClassPath(const ClassPathOverrides& overrides) {
+std::string composeClassPath(const ClassPathOverrides& overrides, const std::string& launcherTempDir) {
   std::string classPath = kOptionPrefix;
   if (!overrides.prepend.empty()) append(classPath, overrides.prepend + ";");
   appendArchives(classPath, launcherTempDir, "jar");

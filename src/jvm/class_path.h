@@ -18,13 +18,15 @@ struct ClassPathOverrides {
 // The longest class path option the launcher passes, in bytes (a 40960-byte buffer with its
 // terminator). A longer one ends the launch with kClassPathTooLong instead of being cut.
 constexpr size_t kMaxClassPathOption = 40959;
-extern const char kClassPathTooLong[];
+inline constexpr const char kClassPathTooLong[] =
+    "The class path is too long: it would exceed 40959 characters.";
 
-// The whole option text: prepend override; archives of launcherTempDir (.jar, then .zip);
-// those of launcherTempDir\user; the replace override or else the configured entries; the
-// append override. A missing mandatory entry ends the process (CFG_MSG_FILE_NOT_FOUND, or
-// CFG_MSG_ENV_VAR_UNDEFINED for an undefined variable; exit code 1).
-std::string composeClassPath(const ClassPathOverrides& overrides);
+// The whole option text: prepend override; archives of the run's temporary directory
+// `launcherTempDir` (.jar, then .zip); those of launcherTempDir\user; the replace override or
+// else the configured entries; the append override. A missing mandatory entry ends the
+// process (CFG_MSG_FILE_NOT_FOUND, or CFG_MSG_ENV_VAR_UNDEFINED for an undefined variable;
+// exit code 1).
+std::string composeClassPath(const ClassPathOverrides& overrides, const std::string& launcherTempDir);
 
 // Appends makeAbsolute(directory + "\" + name) + ";" for each directory entry matching
 // *.extension, in the order the system lists them. False only when the directory does not

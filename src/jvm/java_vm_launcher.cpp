@@ -4,23 +4,14 @@
 
 #include <cstdlib>
 
-#include "core/error_report.h"
-#include "core/startup.h"
-#include "jvm/expand_variables.h"
+#include "base/config_table.h"
+#include "base/error_report.h"
+#include "base/text.h"
 #include "jvm/jvm_library.h"
 #include "jvm/vm_options.h"
-#include "media/config_table.h"
-#include "media/payload_reader.h"
 #include "platform/diagnostic_log.h"
+#include "platform/expand_variables.h"
 #include "platform/paths.h"
-#include "platform/temp_dir.h"
-#include "platform/text.h"
-
-#include "coord/single_instance.h"
-
-const char kInstallerLauncherClass[] = "com/vantrel/runtime/launcher/WinLauncher";
-const char kApplicationLauncherClass[] = "com/quoll/runtime/WinLauncher";
-const char kFirstRunClass[] = "com/vantrel/runtime/launcher/FirstRun";
 
 namespace {
 constexpr char kLibraryPathPrefix[] = "-Djava.library.path=";
@@ -121,20 +112,20 @@ std::string firstRunMarker() {
   return normalizePath(configText(CFG_APP_HOME_DIRECTORY), true) + "\\.vantrel\\firstrun";
 }
 
-LauncherPropertyInputs gatherLauncherPropertyInputs() {
+LauncherPropertyInputs gatherLauncherPropertyInputs(const LaunchSettings& run) {
   LauncherPropertyInputs in;
-  in.hasSemaphoreName = !semaphoreName.empty();
-  in.semaphoreName = semaphoreName;
-  in.manualJre = manualJreSelection;
+  in.hasSemaphoreName = !run.semaphoreName.empty();
+  in.semaphoreName = run.semaphoreName;
+  in.manualJre = run.manualJre;
   in.installer = isInstallerKind();
   in.modulePath = getModulePath();
   if (getConfigInt(CFG_PROCESS_COMM_FILE) != 0) {
     in.hasProcessCommFile = true;
     in.processCommFile = processCommFileName();
   }
-  in.tempDir = launcherTempDir;
-  in.restart = restartMode;
-  in.unextractedPosition = getUnextractedPosition();
+  in.tempDir = run.tempDir;
+  in.restart = run.restart;
+  in.unextractedPosition = run.unextractedPosition;
   readProcessVariable("PATH", in.path);
   // MANPATH marks a Unix-like shell (Cygwin, MSYS), whose terminal does not use the
   // console's code page.
@@ -146,9 +137,9 @@ bool checkFirstRun() {
   if (!fileExists(firstRunMarker())) return true;
   JNIEnv* env = instance.env;
   jclass firstRun = env->FindClass(kFirstRunClass);
-  if (firstRun == nullptr) fatalConfigError(CFG_MSG_INTERNAL_ERROR, "14");
+  if (firstRun == nullptr) fatalInternalError(InternalError::FirstRunClass);
   jmethodID method = env->GetStaticMethodID(firstRun, "firstRun", "()Z");
-  if (method == nullptr) fatalConfigError(CFG_MSG_INTERNAL_ERROR, "15");
+  if (method == nullptr) fatalInternalError(InternalError::FirstRunMethod);
   const jboolean result = env->CallStaticBooleanMethod(firstRun, method);
   if (env->ExceptionOccurred() != nullptr) {
     env->ExceptionDescribe();
@@ -204,13 +195,13 @@ bool callMain(const std::vector<std::u16string>& arguments) {
   return true;
 }
 
-bool launchProgram(const std::vector<std::u16string>& arguments) {
+bool launchProgram(const std::vector<std::u16string>& arguments, const LaunchSettings& run) {
   logMessage("launching program");
-  const std::vector<std::string> properties = composeLauncherProperties(gatherLauncherPropertyInputs());
+  const std::vector<std::string> properties = composeLauncherProperties(gatherLauncherPropertyInputs(run));
   // Kept for the rest of the process: the VM is handed pointers into it.
   static VmCreationArguments* creation = nullptr;
   creation = new VmCreationArguments();
-  collectVmOptions(properties, arguments, *creation);
+  collectVmOptions(properties, arguments, run.tempDir, *creation);
 
   logMessage("Creating JVM");
   const CreateJavaVMFunction create = jvmLibrary().createJavaVMEntry;

@@ -19,9 +19,18 @@ struct JvmInstance {
 JvmInstance& jvmInstance();
 
 // The Java classes the launcher calls.
-extern const char kInstallerLauncherClass[];    // "com/vantrel/runtime/launcher/WinLauncher"
-extern const char kApplicationLauncherClass[];  // "com/quoll/runtime/WinLauncher"
-extern const char kFirstRunClass[];             // "com/vantrel/runtime/launcher/FirstRun"
+inline constexpr const char kInstallerLauncherClass[] = "com/vantrel/runtime/launcher/WinLauncher";
+inline constexpr const char kApplicationLauncherClass[] = "com/quoll/runtime/WinLauncher";
+inline constexpr const char kFirstRunClass[] = "com/vantrel/runtime/launcher/FirstRun";
+
+// What the run hands the JVM start: values the start-up and work sequences decided.
+struct LaunchSettings {
+  std::string semaphoreName;        // empty: none (a language restart has none)
+  bool manualJre = false;           // the runtime was chosen by hand
+  bool restart = false;             // a language restart
+  std::string tempDir;              // the run's temporary directory
+  int64_t unextractedPosition = 0;  // right after the included files (0 before extraction)
+};
 
 // Each launcher property is bounded by an 8192-byte buffer; PATH is passed only when it fits
 // whole behind "-Djava.library.path=", else that option has an empty value.
@@ -63,15 +72,15 @@ std::string firstRunMarker();
 
 // ---- The start ----
 
-// Gathers the inputs of this process (platform calls: PATH, MANPATH, console code page,
-// the process communication file).
-LauncherPropertyInputs gatherLauncherPropertyInputs();
+// Gathers the inputs of this run: `run` and the process (platform calls: PATH, MANPATH,
+// console code page, the process communication file).
+LauncherPropertyInputs gatherLauncherPropertyInputs(const LaunchSettings& run);
 
 // Creates the VM with the composed options, runs callMain and destroys the VM, which waits
 // for the Java program's non-daemon threads. False when creation fails or main cannot be
 // called or throws; true also when the first-run hook stopped the start. `arguments` is the
 // launcher's command line split into tokens, token 0 the program as invoked.
-bool launchProgram(const std::vector<std::u16string>& arguments);
+bool launchProgram(const std::vector<std::u16string>& arguments, const LaunchSettings& run);
 // Calls main of the launcher class (after the first-run hook for installers). A missing
 // class or main method ends the process (CFG_MSG_NO_MAIN_CLASS / CFG_MSG_NO_MAIN_METHOD).
 bool callMain(const std::vector<std::u16string>& arguments);

@@ -3,8 +3,8 @@
 // JvmLoaderSystem so the whole sequence runs the same under test.
 #include "jvm/jvm_library.h"
 
-#include "jvm/expand_variables.h"
 #include "platform/diagnostic_log.h"
+#include "platform/expand_variables.h"
 
 namespace {
 JvmLibrary library;
@@ -136,7 +136,7 @@ void* loadJvmFromExecutable(const std::string& javaExe) {
   return handle;
 }
 
-bool LoadDLL(bool showErrors, const char* location, bool isJavaExecutable) {
+bool loadJvmLibrary(bool showErrors, const char* location, bool isJavaExecutable) {
   const JvmLoaderSystem& system = loaderSystem();
   logMessage("LoadDLL (%d, %s, %d)", showErrors ? 1 : 0, location != nullptr ? location : "(null)",
              isJavaExecutable ? 1 : 0);

@@ -1,4 +1,4 @@
-// Loading the chosen runtime's jvm.dll into the launcher's own process. LoadDLL decides the
+// Loading the chosen runtime's jvm.dll into the launcher's own process. loadJvmLibrary decides the
 // runtime (handed in, or found by the search), puts its bin directory on PATH, loads the
 // first VM-type directory's jvm.dll that loads, and keeps the JNI_CreateJavaVM entry point
 // and the runtime's home for the JVM start and the variable expansion.
@@ -11,23 +11,23 @@
 #include <string>
 #include <vector>
 
-#include "jre/jre_search.h"
-#include "media/config_table.h"
+#include "base/config_table.h"
+#include "runtime_search/jre_search.h"
 
 // The invocation interface's creation function of the loaded library.
 using CreateJavaVMFunction = jint(JNICALL*)(JavaVM** vm, void** env, void* args);
 
-// Process-wide results of LoadDLL; zero at start, written only by LoadDLL.
+// Process-wide results of loadJvmLibrary; zero at start, written only by loadJvmLibrary.
 struct JvmLibrary {
   // Null until a library was loaded and its JNI_CreateJavaVM found; a later load that lacks
   // the symbol leaves an earlier entry in place.
   CreateJavaVMFunction createJavaVMEntry = nullptr;
   // The Java executable's directory followed by "..", e.g. "C:\rt\bin\.."; empty until a
-  // LoadDLL got as far as a Java executable.
+  // loadJvmLibrary got as far as a Java executable.
   std::string jvmHome;
 };
 JvmLibrary& jvmLibrary();
-// The current jvmHome text (empty before LoadDLL reached a Java executable).
+// The current jvmHome text (empty before loadJvmLibrary reached a Java executable).
 const std::string& getJvmHome();
 
 // Limits of the loader's texts, in bytes without the terminator: a bin directory of more
@@ -69,7 +69,7 @@ LoadFailureMessage loadFailureMessage(JreSourceKind kind, const std::string& lab
 // when isJavaExecutable) after its check; without, the one searchJvm finds. True when the
 // library is loaded and createJavaVMEntry is set. Never ends the process; with showErrors
 // a failure shows one configured message (non-fatal) before returning false.
-bool LoadDLL(bool showErrors, const char* location, bool isJavaExecutable);
+bool loadJvmLibrary(bool showErrors, const char* location, bool isJavaExecutable);
 
 // Appends the executable's bin directory to PATH and loads the first VM-type jvm.dll that
 // loads. Without one PATH gets its old value back. Returns the library or null.

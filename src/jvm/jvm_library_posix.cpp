@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "core/error_report.h"
+#include "base/error_report.h"
 #include "jvm/jvm_library.h"
 #include "platform/diagnostic_log.h"
 #include "platform/paths.h"

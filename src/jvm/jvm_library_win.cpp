@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "core/error_report.h"
+#include "base/error_report.h"
 #include "jvm/jvm_library.h"
 #include "platform/paths.h"
 

@@ -3,11 +3,11 @@
 
 #include <cstring>
 
-#include "jvm/expand_variables.h"
-#include "media/config_table.h"
+#include "base/config_table.h"
+#include "base/text.h"
 #include "platform/diagnostic_log.h"
+#include "platform/expand_variables.h"
 #include "platform/paths.h"
-#include "platform/text.h"
 
 namespace {
 constexpr char kIncludeOptions[] = "-include-options";
@@ -173,13 +173,14 @@ void readOptionsFile(FILE* file, VmOptionCollector& collector) {
 
 std::vector<std::string> collectVmOptionList(const std::vector<std::string>& launcherProperties,
                                              const std::vector<std::u16string>& arguments,
-                                             const std::string& modulePath) {
+                                             const std::string& modulePath,
+                                             const std::string& launcherTempDir) {
   VmOptionCollector collector;
   collector.options = launcherProperties;
   addConfiguredOptions(collector);
   addJArguments(arguments, collector);
   addDefaultOptionsFile(modulePath, collector);
-  collector.options.push_back(composeClassPath(collector.overrides));
+  collector.options.push_back(composeClassPath(collector.overrides, launcherTempDir));
   return collector.options;
 }
 
@@ -200,6 +201,8 @@ void fillVmCreationArguments(std::vector<std::string> options, VmCreationArgumen
 }
 
 void collectVmOptions(const std::vector<std::string>& launcherProperties,
-                      const std::vector<std::u16string>& arguments, VmCreationArguments& out) {
-  fillVmCreationArguments(collectVmOptionList(launcherProperties, arguments, getModulePath()), out);
+                      const std::vector<std::u16string>& arguments, const std::string& launcherTempDir,
+                      VmCreationArguments& out) {
+  fillVmCreationArguments(collectVmOptionList(launcherProperties, arguments, getModulePath(), launcherTempDir),
+                          out);
 }

@@ -55,10 +55,11 @@ void readOptionsFile(FILE* file, VmOptionCollector& collector);
 
 // The complete option list for an executable at `modulePath`: launcherProperties,
 // configured options, -J arguments (when CFG_ACCEPT_J_ARGUMENTS), the default options file,
-// the class path option.
+// the class path option (with the archives of the run's temporary directory).
 std::vector<std::string> collectVmOptionList(const std::vector<std::string>& launcherProperties,
                                              const std::vector<std::u16string>& arguments,
-                                             const std::string& modulePath);
+                                             const std::string& modulePath,
+                                             const std::string& launcherTempDir);
 
 // The creation arguments handed to JNI_CreateJavaVM. They point into optionTexts, so the
 // object must stay where it is while the VM may read them.
@@ -75,4 +76,5 @@ struct VmCreationArguments {
 void fillVmCreationArguments(std::vector<std::string> options, VmCreationArguments& out);
 // collectVmOptionList for this executable, then fillVmCreationArguments.
 void collectVmOptions(const std::vector<std::string>& launcherProperties,
-                      const std::vector<std::u16string>& arguments, VmCreationArguments& out);
+                      const std::vector<std::u16string>& arguments, const std::string& launcherTempDir,
+                      VmCreationArguments& out);

@@ -11,11 +11,18 @@
 #include <mutex>
 #include <thread>
 
+#include "base/error_report.h"
 #include "platform/diagnostic_log_sys.h"
-
-bool createLogRequested = false;
+#include "platform/paths.h"
 
 namespace {
+bool createLogRequested = false;
+// Messages name the log from the first moment on: asking marks it kept even before it
+// exists, so the source is installed before anything can report.
+[[maybe_unused]] const bool errorLogSourceInstalled = [] {
+  setErrorLogSource(&logLongPathForMessages);
+  return true;
+}();
 std::mutex logLock;
 FILE* logFile = nullptr;
 std::string logPath;  // empty: none
@@ -101,6 +108,15 @@ void logError(const char* format, ...) {
   va_start(args, format);
   writeLine("ERROR: ", format, args);
   va_end(args);
+}
+
+void setCreateLogRequested(bool requested) { createLogRequested = requested; }
+
+bool logLongPathForMessages(std::string& path) {
+  const char* logPath = getLogPathAndKeep();
+  if (logPath == nullptr) return false;
+  path = longPathOf(logPath);
+  return true;
 }
 
 const char* getLogPathAndKeep() {

@@ -20,9 +20,13 @@ void logError(const char* format, ...) LAUNCHER_PRINTF(1, 2);
 // Marks the log to be kept and returns its path; nullptr when no log was ever initialised.
 // Does not initialise the log.
 const char* getLogPathAndKeep();
+// The error family's source of the log a message names: getLogPathAndKeep's path in its
+// long form. Installed with the error family when this library starts.
+bool logLongPathForMessages(std::string& path);
 
-// Set by the entry before the first log call when the create-log option is present.
-extern bool createLogRequested;
+// The create-log option: the entry asks for it before the first log call, and the log is
+// then kept.
+void setCreateLogRequested(bool requested);
 
 // The create-log question: names the log file (getLogPathAndKeep, so it is kept) in a
 // Yes/No box captioned `productWord`; Yes opens Explorer with the file selected. Windows

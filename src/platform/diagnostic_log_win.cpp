@@ -5,9 +5,10 @@
 #include <cstdlib>
 #include <vector>
 
-#include "core/messages.h"
+#include "base/messages.h"
 #include "platform/diagnostic_log.h"
 #include "platform/diagnostic_log_sys.h"
+#include "platform/process_win.h"
 
 namespace logsys {
 std::string temporaryLogName() {
@@ -76,18 +77,8 @@ void showCreateLogPrompt(const std::string& productWord) {
   std::string command = std::string(windowsDir) + "\\explorer.exe /select," + shortPath;
   logMessage("calling %s", command.c_str());
 
-  STARTUPINFOA startup;
-  ZeroMemory(&startup, sizeof startup);
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process;
-  ZeroMemory(&process, sizeof process);
-  std::vector<char> commandLine(command.begin(), command.end());
-  commandLine.push_back('\0');
-  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS,
-                      nullptr, nullptr, &startup, &process)) {
+  ChildProcess explorer;
+  if (!explorer.start(command, ProcessOptions())) {
     logMessage("could not open explorer window %d", static_cast<int>(GetLastError()));
-    return;
   }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
 }

@@ -2,8 +2,8 @@
 #include "platform/paths.h"
 
 
-#include "core/error_report.h"
-#include "platform/text.h"
+#include "base/error_report.h"
+#include "base/text.h"
 
 void collapseBackslashes(std::string& path) {
   const std::u16string wide = narrowToWide(path);

@@ -65,8 +65,8 @@ const std::string& getExeDir();
 // GetLongPathNameA where it works, else the shell-based emulation. Returns the length
 // written (without terminator), the size needed when `size` is too small, or 0 on failure.
 // `size` counts bytes including the terminator.
-using LongPathResolver = uint32_t (*)(const char* path, char* buffer, uint32_t size);
-extern LongPathResolver longPathResolver;
+// The binding is settled at the first call and kept for the process.
+uint32_t resolveLongPathName(const char* path, char* buffer, uint32_t size);
 // The shell-based long-path emulation for systems without GetLongPathNameA; sets the last
 // error as GetLongPathNameA would. Public so tests can call it directly.
 uint32_t emulateLongPathName(const char* path, char* buffer, uint32_t size);

@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/text.h"
 #include "platform/paths.h"
-#include "platform/text.h"
 
 namespace {
 std::string realPathOf(const char* path) {
@@ -47,11 +47,13 @@ uint32_t emulateLongPathName(const char* path, char* buffer, uint32_t size) {
   return n;
 }
 
-LongPathResolver longPathResolver = &emulateLongPathName;
+uint32_t resolveLongPathName(const char* path, char* buffer, uint32_t size) {
+  return emulateLongPathName(path, buffer, size);
+}
 
 std::string longPathOf(const std::string& path) {
   std::string buffer(8192, '\0');
-  const uint32_t n = longPathResolver(path.c_str(), &buffer[0], 8192);
+  const uint32_t n = resolveLongPathName(path.c_str(), &buffer[0], 8192);
   if (n == 0 || n >= 8192) return path;
   buffer.resize(n);
   return buffer;

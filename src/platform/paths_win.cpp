@@ -3,12 +3,13 @@
 #include <shlobj.h>
 #include <io.h>
 
+#include <atomic>
 #include <vector>
 
+#include "base/text.h"
 #include "platform/find_handle_win.h"
 #include "platform/paths.h"
 #include "platform/system_library.h"
-#include "platform/text.h"
 
 namespace {
 constexpr DWORD kPathBuffer = 8192;  // bytes or UTF-16 units, as the call counts them
@@ -75,6 +76,11 @@ uint32_t systemLongPathName(const char* path, char* buffer, uint32_t size) {
   return systemGetLongPathNameA(path, buffer, size);
 }
 
+uint32_t bindLongPathResolver(const char* path, char* buffer, uint32_t size);
+// The system's function or the emulation once the first call has chosen; the binder before.
+using LongPathResolver = uint32_t (*)(const char* path, char* buffer, uint32_t size);
+std::atomic<LongPathResolver> longPathResolver{&bindLongPathResolver};
+
 uint32_t bindLongPathResolver(const char* path, char* buffer, uint32_t size) {
   HMODULE kernel = GetModuleHandleA("KERNEL32");
   systemGetLongPathNameA =
@@ -112,7 +118,9 @@ struct ShellObjects {
 };
 }  // namespace
 
-LongPathResolver longPathResolver = &bindLongPathResolver;
+uint32_t resolveLongPathName(const char* path, char* buffer, uint32_t size) {
+  return longPathResolver.load()(path, buffer, size);
+}
 
 bool isNT() {
   OSVERSIONINFOA info;
@@ -179,7 +187,7 @@ uint32_t emulateLongPathName(const char* path, char* buffer, uint32_t size) {
 
 std::string longPathOf(const std::string& path) {
   std::vector<char> buffer(kPathBuffer);
-  const uint32_t n = longPathResolver(path.c_str(), buffer.data(), kPathBuffer);
+  const uint32_t n = resolveLongPathName(path.c_str(), buffer.data(), kPathBuffer);
   if (n == 0 || n >= kPathBuffer) return path;
   return std::string(buffer.data(), n);
 }

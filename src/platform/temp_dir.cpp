@@ -1,6 +1,5 @@
 #include "platform/temp_dir.h"
 
-std::string launcherTempDir;
 
 std::string joinPath(const std::string& directory, const std::string& name) {
   if (!directory.empty() && directory.back() == '\\') return directory + name;

@@ -8,10 +8,6 @@
 #include <string>
 #include <vector>
 
-// This run's own temporary directory, without trailing backslash. Set once by
-// createLauncherTempDir (or from the current directory on a language restart); empty before.
-extern std::string launcherTempDir;
-
 // Longest narrow path the launcher's path buffers hold, in bytes, terminator excluded.
 constexpr size_t kMaxNarrowPath = 8191;
 
@@ -58,9 +54,10 @@ bool isWritableDir(const std::string& directory);
 std::string makeTempFileName();
 // The temporary root followed by "qlz_p", `number` and ".tmp". Creates nothing.
 std::string makeProcessFileName(uint32_t number);
-// Makes and creates launcherTempDir; ends the process with internal error "7" when the
-// directory cannot be created. The placeholder file stays beside it.
-void createLauncherTempDir();
+// Makes and creates this run's own temporary directory and returns it, without trailing
+// backslash; ends the process with InternalError::TempDirectory when the directory cannot be
+// created. The placeholder file stays beside it.
+std::string createLauncherTempDir();
 // Deletes the files directly inside `directory` and removes its empty subdirectories; one
 // level only, failures ignored.
 void emptyDirectory(const std::string& directory);

@@ -7,7 +7,7 @@
 #include <ctime>
 #include <vector>
 
-#include "core/error_report.h"
+#include "base/error_report.h"
 #include "platform/diagnostic_log.h"
 #include "platform/find_handle_win.h"
 #include "platform/paths.h"
@@ -41,7 +41,7 @@ std::string environmentValue(const char* name) {
 // The long form of `path`, or false when the resolver cannot give it.
 bool longFormOf(const std::string& path, std::string& out) {
   std::vector<char> buffer(kPathBuffer);
-  const uint32_t n = longPathResolver(path.c_str(), buffer.data(), kPathBuffer);
+  const uint32_t n = resolveLongPathName(path.c_str(), buffer.data(), kPathBuffer);
   if (n == 0 || n >= kPathBuffer) return false;
   out.assign(buffer.data(), n);
   return true;
@@ -113,12 +113,13 @@ std::string makeProcessFileName(uint32_t number) {
   return processFileName(getTempPath(), number);
 }
 
-void createLauncherTempDir() {
-  launcherTempDir = launcherTempDirFor(makeTempFileName());
-  logMessage("Temp dir: %s", launcherTempDir.c_str());
-  if (!CreateDirectoryA(launcherTempDir.c_str(), nullptr)) {
-    fatalConfigError(CFG_MSG_INTERNAL_ERROR, "7");
+std::string createLauncherTempDir() {
+  const std::string directory = launcherTempDirFor(makeTempFileName());
+  logMessage("Temp dir: %s", directory.c_str());
+  if (!CreateDirectoryA(directory.c_str(), nullptr)) {
+    fatalInternalError(InternalError::TempDirectory);
   }
+  return directory;
 }
 
 void emptyDirectory(const std::string& directory) {

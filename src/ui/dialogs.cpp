@@ -1,8 +1,5 @@
 #include "ui/dialogs.h"
 
-int untarDurationMs = 0;
-std::atomic<bool> unpackDone{false};
-
 namespace {
 constexpr int kTickerStart = 200;
 constexpr int kTickerStep = 10;

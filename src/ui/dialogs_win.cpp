@@ -3,19 +3,14 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "ui/dialogs.h"
-#include "ui/dialogs_win.h"
-
-#include "coord/install_markers.h"
-#include "core/error_report.h"
-#include "core/startup.h"
-#include "core/work_sequence.h"
-#include "included/download.h"
-#include "media/config_table.h"
-#include "media/verify.h"
+#include "base/config_table.h"
+#include "base/error_report.h"
+#include "base/text.h"
 #include "platform/diagnostic_log.h"
 #include "platform/paths.h"
-#include "platform/text.h"
+#include "platform/thread_win.h"
+#include "ui/dialogs.h"
+#include "ui/dialogs_win.h"
 
 namespace {
 constexpr char kDialogClassName[] = "MyDialogClass";
@@ -59,40 +54,67 @@ std::string narrowWindowText(const std::u16string& text) {
 
 const wchar_t* wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
-HINSTANCE moduleInstance() {
-  return instanceHandle != nullptr ? static_cast<HINSTANCE>(instanceHandle) : GetModuleHandleA(nullptr);
+HINSTANCE moduleInstance(void* instance) {
+  return instance != nullptr ? static_cast<HINSTANCE>(instance) : GetModuleHandleA(nullptr);
 }
 
-DWORD WINAPI progressWorker(LPVOID parameter) {
-  HWND dialog = static_cast<HWND>(parameter);
-  if (getConfigInt(CFG_HIDE_PROGRESS_DIALOG) != 0) {
-    runDownloadFlow(dialog);
-  } else {
-    runWork(dialog);
+class DialogProgress final : public Progress {
+ public:
+  explicit DialogProgress(HWND dialog) : dialog_(dialog) {}
+  void setRange(int low, int high) override {
+    SendDlgItemMessageA(dialog_, kProgressBarId, PBM_SETRANGE, 0, MAKELPARAM(low, high));
   }
-  PostMessageA(dialog, kWorkerFinishedMessage, 0, 0);
-  return 0;
+  void setPosition(int position) override {
+    SendDlgItemMessageA(dialog_, kProgressBarId, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+  }
+  void setText(const std::u16string& text) override { setDlgItemTextWide(dialog_, kMessageTextId, text); }
+  void setDetail(const std::u16string& text) override { setDlgItemTextWide(dialog_, kStatusTextId, text); }
+  void showDetail(bool shown) override { ShowWindow(GetDlgItem(dialog_, kStatusTextId), shown ? SW_SHOW : SW_HIDE); }
+  void hide() override { ShowWindow(dialog_, SW_HIDE); }
+  bool shown() const override { return true; }
+
+ private:
+  HWND dialog_;
+};
+
+// What showProgressDialog hands its dialog: the job and the cancel action.
+struct ProgressDialogRun {
+  ProgressDialogJob job;
+  std::function<void()> onCancel;
+};
+
+ProgressDialogRun* runOf(HWND dialog) {
+  return reinterpret_cast<ProgressDialogRun*>(GetWindowLongPtrA(dialog, DWLP_USER));
 }
 
-DWORD WINAPI tickerThread(LPVOID dialog) {
-  unpackProgressTicker(dialog);
-  return 0;
-}
-
-void initProgressDialog(HWND dialog) {
+void initProgressDialog(HWND dialog, ProgressDialogRun* run) {
+  SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(run));
   centerWindow(dialog);
-  errorOwnerWindow = dialog;
+  setErrorOwnerWindow(dialog);
   SendDlgItemMessageA(dialog, kProgressBarId, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
   setDlgItemTextWide(dialog, kMessageTextId, getConfigWideText(CFG_WMSG_PREPARING));
   setWindowTextWide(dialog, getConfigWideText(CFG_WMSG_CAPTION));
   setDlgItemTextWide(dialog, IDCANCEL, getConfigWideText(CFG_WMSG_CANCEL));
-  HANDLE worker = CreateThread(nullptr, 0, &progressWorker, dialog, 0, nullptr);
-  if (worker != nullptr) CloseHandle(worker);
+  if (run == nullptr || !run->job) return;
+  // Kept to the end of the process: threads the job starts (the watcher, the ticker) may
+  // still report after the dialog has gone.
+  Progress* progress = makeDialogProgress(dialog).release();
+  const ProgressDialogJob job = run->job;
+  startThread(
+      [job, progress, dialog] {
+        job(*progress, dialog);
+        // The job has returned: the dialog has nothing left to show, and the run ends with it
+        // (the Java program has ended, or the download flow is over).
+        PostMessageA(dialog, kWorkerFinishedMessage, 0, 0);
+      },
+      false);
 }
 }  // namespace
 
-void registerDialogClass() {
-  HINSTANCE instance = moduleInstance();
+std::unique_ptr<Progress> makeDialogProgress(HWND dialog) { return std::make_unique<DialogProgress>(dialog); }
+
+void registerDialogClass(void* module) {
+  HINSTANCE instance = moduleInstance(module);
   const UINT style = CS_DBLCLKS | CS_SAVEBITS | CS_BYTEALIGNWINDOW;
   HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
   HBRUSH background = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
@@ -128,18 +150,25 @@ void registerDialogClass() {
   RegisterClassA(&dialogClass);
 }
 
-INT_PTR CALLBACK progressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+bool handleProgressDialogCommand(HWND dialog, int id, const std::function<void()>& onCancel) {
+  if (id != IDOK && id != IDCANCEL) return false;
+  logMessage("Canceled installer");
+  if (onCancel) onCancel();
+  EndDialog(dialog, id);
+  return true;
+}
+
+INT_PTR CALLBACK progressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
-      initProgressDialog(dialog);
+      initProgressDialog(dialog, reinterpret_cast<ProgressDialogRun*>(lParam));
       return TRUE;
     case WM_COMMAND: {
-      const int id = LOWORD(wParam);
-      if (id != IDOK && id != IDCANCEL) return FALSE;
-      logMessage("Canceled installer");
-      setInstallStarted(false, true, true);
-      EndDialog(dialog, id);
-      return TRUE;
+      const ProgressDialogRun* run = dialog != nullptr ? runOf(dialog) : nullptr;
+      static const std::function<void()> kNoCancelAction;
+      return handleProgressDialogCommand(dialog, LOWORD(wParam), run != nullptr ? run->onCancel : kNoCancelAction)
+                 ? TRUE
+                 : FALSE;
     }
     case kWorkerFinishedMessage:
       EndDialog(dialog, 0);
@@ -147,21 +176,25 @@ INT_PTR CALLBACK progressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     case WM_DESTROY:
       // Error boxes shown after the dialog has gone must not name a dead owner, or they
       // would not appear at all.
-      if (errorOwnerWindow == dialog) errorOwnerWindow = nullptr;
+      if (errorOwnerWindow() == dialog) setErrorOwnerWindow(nullptr);
       return FALSE;
     default:
       return FALSE;
   }
 }
 
-INT_PTR showLauncherDialog(int templateId, HWND owner, DLGPROC procedure) {
+INT_PTR showLauncherDialog(void* instance, int templateId, HWND owner, DLGPROC procedure, LPARAM parameter) {
   if (isNT()) {
-    return DialogBoxParamW(moduleInstance(), MAKEINTRESOURCEW(templateId), owner, procedure, 0);
+    return DialogBoxParamW(moduleInstance(instance), MAKEINTRESOURCEW(templateId), owner, procedure, parameter);
   }
-  return DialogBoxParamA(moduleInstance(), MAKEINTRESOURCEA(templateId), owner, procedure, 0);
+  return DialogBoxParamA(moduleInstance(instance), MAKEINTRESOURCEA(templateId), owner, procedure, parameter);
 }
 
-long long showProgressDialog() { return showLauncherDialog(kProgressDialogTemplate, nullptr, &progressDialogProc); }
+long long showProgressDialog(void* instance, ProgressDialogJob job, std::function<void()> onCancel) {
+  ProgressDialogRun run{std::move(job), std::move(onCancel)};
+  return showLauncherDialog(instance, kProgressDialogTemplate, nullptr, &progressDialogProc,
+                            reinterpret_cast<LPARAM>(&run));
+}
 
 void centerWindow(void* windowHandle) {
   HWND window = static_cast<HWND>(windowHandle);
@@ -198,26 +231,20 @@ void setDlgItemTextWide(void* dialog, int controlId, const std::u16string& text)
   }
 }
 
-void unpackProgressTicker(void* dialogWindow) {
-  HWND dialog = static_cast<HWND>(dialogWindow);
+void unpackProgressTicker(Progress& progress, int untarDurationMs, const std::atomic<bool>& done) {
   TickerSteps steps;
   steps.untarDurationMs = untarDurationMs;
-  steps.done = [] { return unpackDone.load(); };
+  steps.done = [&done] { return done.load(); };
   steps.sleep = [](int ms) { Sleep(static_cast<DWORD>(ms)); };
-  steps.setPosition = [dialog](int position) {
-    SendDlgItemMessageA(dialog, kProgressBarId, PBM_SETPOS, static_cast<WPARAM>(position), 0);
-  };
+  steps.setPosition = [&progress](int position) { progress.setPosition(position); };
   runUnpackTicker(steps);
 }
 
-void startUnpackProgressTicker(void* dialog) {
-  if (dialog == nullptr) return;
-  HANDLE thread = CreateThread(nullptr, 0, &tickerThread, dialog, 0, nullptr);
-  if (thread == nullptr) return;
-  SetThreadPriority(thread, THREAD_PRIORITY_ABOVE_NORMAL);
-  CloseHandle(thread);
+void startUnpackProgressTicker(Progress& progress, int untarDurationMs,
+                               std::shared_ptr<const std::atomic<bool>> done) {
+  if (!progress.shown()) return;
+  startThread([&progress, untarDurationMs, done] { unpackProgressTicker(progress, untarDurationMs, *done); },
+              true);
 }
-
-void runDownloadFlow(void* dialog) { downloadJre(dialog); }
 
 void setWideTextFunctionsMissingForTesting(bool missing) { wideFunctionsForcedMissing = missing; }

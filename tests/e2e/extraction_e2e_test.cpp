@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "base/config_table.h"
 #include "support/fake_runtime.h"
 #include "support/media_files.h"
 #include "support/payload_bytes.h"
@@ -63,16 +64,16 @@ struct Installer {
       list += file.first;
       layout.files.push_back(file.second);
     }
-    layout.narrow = {{107, "2"},
-                     {1000, "Error"},
-                     {1009, kInternal},
-                     {2001, "i"},
-                     {2002, std::to_string(count >= 0 ? count : static_cast<int>(files.size()))},
-                     {2003, names ? names : list}};
+    layout.narrow = {{CFG_EXECUTABLE_TYPE, "2"},
+                     {CFG_MSG_ERROR_CAPTION, "Error"},
+                     {CFG_MSG_INTERNAL_ERROR, kInternal},
+                     {CFG_PRODUCT_KIND, "i"},
+                     {CFG_INCLUDED_FILE_COUNT, std::to_string(count >= 0 ? count : static_cast<int>(files.size()))},
+                     {CFG_INCLUDED_FILE_NAMES, names ? names : list}};
     layout.narrow.insert(layout.narrow.end(), extra.begin(), extra.end());
-    layout.wide = {{20013, u"Setup"},
-                   {20016, u"The installation file is corrupted. Please download it again."},
-                   {20018, u"There is not enough disk space to extract the installer."}};
+    layout.wide = {{CFG_WMSG_CAPTION, u"Setup"},
+                   {CFG_WMSG_MEDIA_CORRUPT, u"The installation file is corrupted. Please download it again."},
+                   {CFG_WMSG_DISK_FULL, u"There is not enough disk space to extract the installer."}};
     layout.unextracted = unextracted;
     layout.withChecksum = checksum;
     return buildPayload(layout);
@@ -308,7 +309,7 @@ TEST_F(ExtractionE2ETest, FailedExtractionRemovesTheDirectoryAndSaysWhy) {
   for (Row& row : rows) {
     SCOPED_TRACE(row.name);
     // Without a progress dialog, so that a run that is not quiet still runs headless.
-    row.installer.extra.push_back({155, "1"});
+    row.installer.extra.push_back({CFG_HIDE_PROGRESS_DIALOG, "1"});
     Bytes payload = row.installer.payload();
     payload.resize(payload.size() - row.cutBytes);
     const WineResult result = run(writeMedia(payload, false), row.args);
@@ -454,7 +455,7 @@ class FullDiskPrefix {
 TEST_F(ExtractionE2ETest, AFullDiskShowsTheDiskFullMessage) {
   Installer installer;
   installer.files = {{"small.txt", "fits"}, {"big.bin", patterned(3 << 20, 6)}};
-  installer.extra.push_back({155, "1"});
+  installer.extra.push_back({CFG_HIDE_PROGRESS_DIALOG, "1"});
   const std::string exe = writeMedia(installer.payload());
 
   FullDiskPrefix prefix(dir_);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/config_table.h"
 #include "support/media_files.h"
 #include "support/payload_bytes.h"
 #include "support/wine_run.h"
@@ -20,8 +21,8 @@ TEST(HeadlessDialogE2ETest, WorkRunsWhenTheProgressDialogCannotBeShown) {
   const std::string exe = dir + "/setup.exe";
   writeMediaFile(exe, PayloadBytes()
                           .header()
-                          .narrowRecords({{107, "2"}, {1000, "Error"}, {2001, "i"}})
-                          .wideRecords({{20013, u"Setup"}})
+                          .narrowRecords({{CFG_EXECUTABLE_TYPE, "2"}, {CFG_MSG_ERROR_CAPTION, "Error"}, {CFG_PRODUCT_KIND, "i"}})
+                          .wideRecords({{CFG_WMSG_CAPTION, u"Setup"}})
                           .bytes());
   WineCommand command;
   command.program = exe;

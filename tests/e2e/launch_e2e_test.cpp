@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "base/config_table.h"
 #include "cli.h"
 #include "support/fake_runtime.h"
 #include "support/http_server.h"
@@ -88,16 +89,16 @@ struct Installer {
       names += (names.empty() ? "" : ";") + file.first;
       layout.files.push_back(file.second);
     }
-    layout.narrow = {{107, "2"},
-                     {1000, "Error"},
-                     {1005, kNotStarted},
-                     {1006, kFileNotFound},
-                     {1008, kVariableUndefined},
-                     {1009, "An internal error occurred (error code: {0})"},
-                     {1016, kNoJvm},
-                     {2001, "i"},
-                     {2002, std::to_string(files.size())},
-                     {2003, names}};
+    layout.narrow = {{CFG_EXECUTABLE_TYPE, "2"},
+                     {CFG_MSG_ERROR_CAPTION, "Error"},
+                     {CFG_MSG_JVM_NOT_STARTED, kNotStarted},
+                     {CFG_MSG_FILE_NOT_FOUND, kFileNotFound},
+                     {CFG_MSG_ENV_VAR_UNDEFINED, kVariableUndefined},
+                     {CFG_MSG_INTERNAL_ERROR, "An internal error occurred (error code: {0})"},
+                     {CFG_MSG_NO_JVM_BITS, kNoJvm},
+                     {CFG_PRODUCT_KIND, "i"},
+                     {CFG_INCLUDED_FILE_COUNT, std::to_string(files.size())},
+                     {CFG_INCLUDED_FILE_NAMES, names}};
     // A test's records replace the defaults of the same id.
     for (const auto& record : records) {
       auto same = std::find_if(layout.narrow.begin(), layout.narrow.end(),
@@ -108,7 +109,7 @@ struct Installer {
         layout.narrow.push_back(record);
       }
     }
-    layout.wide = {{20013, u"Setup"}};
+    layout.wide = {{CFG_WMSG_CAPTION, u"Setup"}};
     layout.wide.insert(layout.wide.end(), wide.begin(), wide.end());
     layout.unextracted = unextracted;
     layout.withChecksum = true;
@@ -362,16 +363,16 @@ std::string* LaunchE2ETest::prefixProblem_ = nullptr;
 // standard error redirected to error.log, found through an environment variable.
 Installer workedExample() {
   Installer installer;
-  installer.records = {{107, "5"},
-                       {122, "com.vantrel.runtime.installer.Installer"},
-                       {123, "-Dsun.java2d.noddraw=true -Duser.language=zh_CN"},
-                       {102, "1"},
-                       {103, "error.log"},
-                       {104, "0"},
-                       {106, "0"},
-                       {10003, "."},
-                       {126, "1.8"},
-                       {128, "EQUOLL_TEST_JRE;"}};
+  installer.records = {{CFG_EXECUTABLE_TYPE, "5"},
+                       {CFG_MAIN_CLASS, "com.vantrel.runtime.installer.Installer"},
+                       {CFG_VM_OPTIONS, "-Dsun.java2d.noddraw=true -Duser.language=zh_CN"},
+                       {CFG_REDIRECT_STDERR, "1"},
+                       {CFG_STDERR_FILE, "error.log"},
+                       {CFG_REDIRECT_STDOUT, "0"},
+                       {CFG_LAUNCHER_SWITCH, "0"},
+                       {CFG_APP_HOME_DIRECTORY, "."},
+                       {CFG_MIN_JAVA_VERSION, "1.8"},
+                       {CFG_JRE_SEARCH_SEQUENCE, "EQUOLL_TEST_JRE;"}};
   installer.files = {{"a.jar", "jar a"}, {"c.zip", "zip c"}, {"readme.txt", "not an archive"}, {"b.jar", "jar b"}};
   return installer;
 }
@@ -485,8 +486,8 @@ TEST_F(LaunchE2ETest, ArgumentsReachJavaIntactAndJArgumentsBecomeOptionsWhenAcce
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     Installer installer;
-    installer.records = {{122, "app.Main"}, {123, "-Dconfigured=1"}, {124, "fixed 'two words'"},
-                         {125, row.acceptJ}, {128, "EQUOLL_TEST_JRE"}};
+    installer.records = {{CFG_MAIN_CLASS, "app.Main"}, {CFG_VM_OPTIONS, "-Dconfigured=1"}, {CFG_ARGUMENTS, "fixed 'two words'"},
+                         {CFG_ACCEPT_J_ARGUMENTS, row.acceptJ}, {CFG_JRE_SEARCH_SEQUENCE, "EQUOLL_TEST_JRE"}};
     const std::string exe = writeInstaller(installer);
     const WineResult result = run(exe, {"-q", "-J-Xmx512m", unicode, "plain"}, {{"QUOLL_TEST_JRE", winePathOf(home)}});
     EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -552,8 +553,8 @@ TEST_F(LaunchE2ETest, OptionsFilesAndOverridesShapeTheOptionsAndTheClassPath) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     Installer installer;
-    installer.records = {{122, "app.Main"}, {123, row.vmOptions}, {121, row.classPath}, {125, "1"},
-                         {128, "EQUOLL_TEST_JRE"}};
+    installer.records = {{CFG_MAIN_CLASS, "app.Main"}, {CFG_VM_OPTIONS, row.vmOptions}, {CFG_CLASSPATH, row.classPath}, {CFG_ACCEPT_J_ARGUMENTS, "1"},
+                         {CFG_JRE_SEARCH_SEQUENCE, "EQUOLL_TEST_JRE"}};
     installer.files = row.included;
     const std::string exe = writeInstaller(installer);
     for (const auto& file : row.files) writeWholeFile(dir_ + "/" + file.first, file.second);
@@ -591,7 +592,7 @@ TEST_F(LaunchE2ETest, MissingMandatoryClassPathEntriesEndTheLaunchBeforeTheVmExi
   for (const Row& row : rows) {
     SCOPED_TRACE(row.entry);
     Installer installer;
-    installer.records = {{122, "app.Main"}, {121, row.entry}, {128, "EQUOLL_TEST_JRE"}};
+    installer.records = {{CFG_MAIN_CLASS, "app.Main"}, {CFG_CLASSPATH, row.entry}, {CFG_JRE_SEARCH_SEQUENCE, "EQUOLL_TEST_JRE"}};
     const WineResult result = run(writeInstaller(installer), {"-q"}, {{"QUOLL_TEST_JRE", winePathOf(home)}});
     expectFatal(result, row.message);
     EXPECT_FALSE(pathExists(record_)) << "the VM was created: " << readWholeFile(record_);
@@ -633,7 +634,7 @@ TEST_F(LaunchE2ETest, ARuntimeWhoseJvmDoesNotLoadCountsAsNoRuntimeWithoutAMessag
         ASSERT_EQ(prefix_->reg({"add", key + "\\1.8", "/v", "JavaHome", "/d", winePathOf(home), "/f", "/reg:32"}), 0);
       }
       Installer installer;
-      installer.records = {{122, "app.Main"}, {128, source.sequence}};
+      installer.records = {{CFG_MAIN_CLASS, "app.Main"}, {CFG_JRE_SEARCH_SEQUENCE, source.sequence}};
       Environment environment;
       if (source.variable) environment.push_back({"QUOLL_TEST_JRE", winePathOf(home)});
       const WineResult result = run(writeInstaller(installer), {"-q"}, environment);
@@ -669,7 +670,7 @@ TEST_F(LaunchE2ETest, AFailedStartOrAThrowingMainIsJvmNotStarted) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.failure);
     Installer installer;
-    installer.records = {{122, "app.Main"}, {128, "EQUOLL_TEST_JRE"}};
+    installer.records = {{CFG_MAIN_CLASS, "app.Main"}, {CFG_JRE_SEARCH_SEQUENCE, "EQUOLL_TEST_JRE"}};
     const WineResult result =
         run(writeInstaller(installer), {"-q"}, {{"QUOLL_TEST_JRE", winePathOf(home)}, {"TESTJVM_FAIL", row.failure}});
     EXPECT_EQ(result.exitCode, 1) << result.err;
@@ -690,7 +691,7 @@ TEST_F(LaunchE2ETest, QuietRunWithoutRuntimeAbortsWith83AndClearsTheMarkers) {
   // A marker of an earlier run: quiet mode does not ask about it, and the abort clears it.
   ASSERT_EQ(prefix_->reg({"add", kStartMarkerKey, "/v", "InstallStarted", "/t", "REG_DWORD", "/d", "1", "/f"}), 0);
   Installer installer;
-  installer.records = {{122, "app.Main"}, {128, "EQUOLL_TEST_JRE;Y;Bno-such-dir;"}, {157, "0"}};
+  installer.records = {{CFG_MAIN_CLASS, "app.Main"}, {CFG_JRE_SEARCH_SEQUENCE, "EQUOLL_TEST_JRE;Y;Bno-such-dir;"}, {CFG_AUTO_DOWNLOAD_JRE, "0"}};
   const WineResult result = run(writeInstaller(installer), {"-q"});
   EXPECT_EQ(result.exitCode, 83) << result.err;
   EXPECT_EQ(result.out, "No JRE found. Aborting.\n");
@@ -732,9 +733,9 @@ TEST_F(LaunchE2ETest, ManualSelectionSkipsTheSearchAndGoesToTheNoRuntimeFlow) {
     SCOPED_TRACE(row.name);
     ASSERT_EQ(prefix_->reg({"add", kStartMarkerKey, "/v", "InstallStarted", "/t", "REG_DWORD", "/d", "1", "/f"}), 0);
     Installer installer;
-    installer.records = {{122, "app.Main"}, {128, row.searched ? "Bno-such-dir" : "EQUOLL_TEST_JRE"},
-                         {157, row.autoDownload}, {155, row.hideDialog}};
-    installer.wide = {{20003, u"Download failed."}};
+    installer.records = {{CFG_MAIN_CLASS, "app.Main"}, {CFG_JRE_SEARCH_SEQUENCE, row.searched ? "Bno-such-dir" : "EQUOLL_TEST_JRE"},
+                         {CFG_AUTO_DOWNLOAD_JRE, row.autoDownload}, {CFG_HIDE_PROGRESS_DIALOG, row.hideDialog}};
+    installer.wide = {{CFG_WMSG_DOWNLOAD_FAILED, u"Download failed."}};
     const WineResult result = run(writeInstaller(installer), row.args, {{"QUOLL_TEST_JRE", winePathOf(home)}});
     EXPECT_EQ(result.exitCode, row.exitCode) << result.err;
     EXPECT_EQ(result.out, row.out);
@@ -771,7 +772,7 @@ TEST_F(LaunchE2ETest, FirstRunMarkerAsksFirstRunBeforeMain) {
   for (const Row& row : rows) {
     SCOPED_TRACE(*row.failure ? row.failure : "firstRun answers true");
     Installer installer;
-    installer.records = {{122, "app.Main"}, {128, "EQUOLL_TEST_JRE"}, {10003, "."}};
+    installer.records = {{CFG_MAIN_CLASS, "app.Main"}, {CFG_JRE_SEARCH_SEQUENCE, "EQUOLL_TEST_JRE"}, {CFG_APP_HOME_DIRECTORY, "."}};
     const WineResult result =
         run(writeInstaller(installer), {"-q"}, {{"QUOLL_TEST_JRE", winePathOf(home)}, {"TESTJVM_FAIL", row.failure}});
     EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -819,7 +820,7 @@ TEST_F(LaunchE2ETest, IncludedRuntimeIsUsedUnlessAnInstalledOneIsPreferredAndFou
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     Installer installer;
-    installer.records = {{122, "app.Main"}, {128, "EQUOLL_TEST_JRE"}, {161, row.prefer}};
+    installer.records = {{CFG_MAIN_CLASS, "app.Main"}, {CFG_JRE_SEARCH_SEQUENCE, "EQUOLL_TEST_JRE"}, {CFG_PREFER_INSTALLED_JRE, row.prefer}};
     installer.files = {{"app.jar", "app"}, {"jre.tar.gz", archive}};
     Environment environment;
     if (row.installedExists) environment.push_back({"QUOLL_TEST_JRE", winePathOf(installed)});
@@ -879,7 +880,7 @@ TEST_F(LaunchE2ETest, PackedIncludedFilesAreRestoredWithTheLoadedRuntimesUnpacke
   const std::string home = dir_ + "/rt";
   makeRuntime(home, FakeJvm::Working, true);
   Installer installer;
-  installer.records = {{122, "app.Main"}, {128, "EQUOLL_TEST_JRE"}};
+  installer.records = {{CFG_MAIN_CLASS, "app.Main"}, {CFG_JRE_SEARCH_SEQUENCE, "EQUOLL_TEST_JRE"}};
   installer.files = {{"app.jar.pack", "restored app"}, {"data.packed", "left alone"}, {"lib\\x.jar.pack", "x"}};
   const WineResult result = run(writeInstaller(installer), {"-q"}, {{"QUOLL_TEST_JRE", winePathOf(home)}});
   EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -904,7 +905,7 @@ TEST_F(LaunchE2ETest, LanguageRestartLoadsTheExtractedRuntimeOfTheCurrentDirecto
   makeRuntime(dir_ + "/jre");
   writeWholeFile(dir_ + "/app.jar", "app");
   Installer installer;
-  installer.records = {{122, "app.Main"}, {128, "Bno-such-dir"}};
+  installer.records = {{CFG_MAIN_CLASS, "app.Main"}, {CFG_JRE_SEARCH_SEQUENCE, "Bno-such-dir"}};
   const std::string exe = writeInstaller(installer);
   const WineResult result = run(exe, {"__vnq_lang_restart", "de"});
   EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -931,9 +932,9 @@ TEST_F(LaunchE2ETest, LanguageRestartLoadsTheExtractedRuntimeOfTheCurrentDirecto
 // Quiet installers without a runtime that download one from a server on this machine.
 Installer downloadingInstaller(const std::string& url) {
   Installer installer;
-  installer.records = {{122, "app.Main"}, {128, "Bno-such-dir"}, {157, "1"}, {150, url}};
+  installer.records = {{CFG_MAIN_CLASS, "app.Main"}, {CFG_JRE_SEARCH_SEQUENCE, "Bno-such-dir"}, {CFG_AUTO_DOWNLOAD_JRE, "1"}, {CFG_JRE_DOWNLOAD_LOCATION, url}};
   installer.files = {{"app.jar", "app"}};
-  installer.wide = {{20003, u"Download failed."}};
+  installer.wide = {{CFG_WMSG_DOWNLOAD_FAILED, u"Download failed."}};
   return installer;
 }
 
@@ -1008,7 +1009,7 @@ TEST_F(LaunchE2ETest, ThePathSourceSearchesOnlyThePathAndNeverTheInstallersFolde
   writeFileBytes(dir_ + "/java.exe", readFileBytes(dir_ + "/planted/bin/java.exe"));
   writeFileBytes(dir_ + "/java.exe.cfg", readFileBytes(dir_ + "/planted/bin/java.exe.cfg"));
   Installer installer;
-  installer.records = {{122, "app.Main"}, {128, "S;"}};
+  installer.records = {{CFG_MAIN_CLASS, "app.Main"}, {CFG_JRE_SEARCH_SEQUENCE, "S;"}};
   const std::string exe = writeInstaller(installer);
   struct Row {
     const char* name;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/config_table.h"
 #include "support/fake_runtime.h"
 #include "support/media_files.h"
 #include "support/payload_bytes.h"
@@ -17,10 +18,10 @@
 namespace {
 
 const std::vector<std::pair<int32_t, std::string>> kStandardRecords = {
-    {107, "2"},                        // errors on standard error
-    {1000, "Error"},
-    {1007, "Wrong Parameter Usage"},
-    {2001, "i"},
+    {CFG_EXECUTABLE_TYPE, "2"},                        // errors on standard error
+    {CFG_MSG_ERROR_CAPTION, "Error"},
+    {CFG_MSG_WRONG_PARAMETER, "Wrong Parameter Usage"},
+    {CFG_PRODUCT_KIND, "i"},
 };
 
 class LauncherE2ETest : public ::testing::Test {
@@ -46,7 +47,7 @@ class LauncherE2ETest : public ::testing::Test {
   }
 
   static Bytes standardPayload() {
-    return PayloadBytes().header().narrowRecords(kStandardRecords).wideRecords({{20013, u"Setup"}}).bytes();
+    return PayloadBytes().header().narrowRecords(kStandardRecords).wideRecords({{CFG_WMSG_CAPTION, u"Setup"}}).bytes();
   }
 
   // Runs with QUOLL_LOG=yes unless `environment` says otherwise; VANTREL_LOG never leaks in.
@@ -209,8 +210,8 @@ TEST_F(LauncherE2ETest, ExecutableTypeChoosesBetweenBoxAndStandardError) {
                       {nullptr, false}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.type ? row.type : "(absent)");
-    std::vector<std::pair<int32_t, std::string>> records = {{1000, "Setup error"}, {1007, "Wrong Parameter Usage"}};
-    if (row.type != nullptr) records.push_back({107, row.type});
+    std::vector<std::pair<int32_t, std::string>> records = {{CFG_MSG_ERROR_CAPTION, "Setup error"}, {CFG_MSG_WRONG_PARAMETER, "Wrong Parameter Usage"}};
+    if (row.type != nullptr) records.push_back({CFG_EXECUTABLE_TYPE, row.type});
     const std::string exe = writeMedia(PayloadBytes().header().narrowRecords(records).i32(0).bytes());
     const WineResult result = run(exe, {"\"unclosed"});
     if (row.box) {

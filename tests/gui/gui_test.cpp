@@ -18,10 +18,11 @@
 #include <thread>
 #include <vector>
 
+#include "base/config_table.h"
+#include "base/text.h"
 #include "gui/gui_session.h"
-#include "support/media_files.h"
-#include "platform/text.h"
 #include "support/fake_runtime.h"
+#include "support/media_files.h"
 #include "support/payload_bytes.h"
 #include "tools/pe_fixture.h"
 
@@ -37,13 +38,13 @@ const char kLastRun[] = "Η προηγούμενη εκτέλεση δεν ολ�
 // Large enough that checking and extracting it outlasts a look at the dialog and a press.
 constexpr uint64_t kSlowFileBytes = 400ull << 20;
 
-const Records kRecords = {{107, "1"}, {1000, "Error"}, {2001, "i"}};
+const Records kRecords = {{CFG_EXECUTABLE_TYPE, "1"}, {CFG_MSG_ERROR_CAPTION, "Error"}, {CFG_PRODUCT_KIND, "i"}};
 
 std::vector<std::pair<int32_t, std::u16string>> wideTexts() {
-  return {{20013, utf8ToUtf16(kCaption)},
-          {20007, utf8ToUtf16(kPreparing)},
-          {20012, utf8ToUtf16(kCancel)},
-          {20015, utf8ToUtf16(kLastRun)}};
+  return {{CFG_WMSG_CAPTION, utf8ToUtf16(kCaption)},
+          {CFG_WMSG_PREPARING, utf8ToUtf16(kPreparing)},
+          {CFG_WMSG_CANCEL, utf8ToUtf16(kCancel)},
+          {CFG_WMSG_LAST_RUN_FAILED, utf8ToUtf16(kLastRun)}};
 }
 
 bool hasLine(const std::string& log, const std::string& line) {
@@ -55,8 +56,8 @@ bool hasLine(const std::string& log, const std::string& line) {
 // of `stub` (a launcher, or a media file built from one) goes in front.
 void writeSlowMedia(const std::string& path, Records records, uint64_t size,
                     const Bytes& stub = readFileBytes(launcherExePath())) {
-  records.push_back({2002, "1"});
-  records.push_back({2003, "big.bin"});
+  records.push_back({CFG_INCLUDED_FILE_COUNT, "1"});
+  records.push_back({CFG_INCLUDED_FILE_NAMES, "big.bin"});
   const Bytes head = PayloadBytes().narrowRecords(records).wideRecords(wideTexts()).i64(static_cast<int64_t>(size)).bytes();
   const std::vector<uint8_t> chunk(1 << 20, 0xA7);  // zero bytes, scrambled
   uLong crc = crc32(0L, Z_NULL, 0);
@@ -92,8 +93,8 @@ void writeQuickMedia(const std::string& path, const std::vector<std::pair<std::s
     layout.files.push_back(file.second);
   }
   if (!files.empty()) {
-    records.push_back({2002, std::to_string(files.size())});
-    records.push_back({2003, names});
+    records.push_back({CFG_INCLUDED_FILE_COUNT, std::to_string(files.size())});
+    records.push_back({CFG_INCLUDED_FILE_NAMES, names});
   }
   layout.narrow = records;
   layout.wide = wideTexts();
@@ -387,9 +388,9 @@ TEST_F(GuiTest, QuietAndHiddenRunsWorkWithoutADialog) {
     bool quiet;
   };
   // Type 5: the stand-in runtime has java.exe only (type 1 asks for javaw.exe).
-  const Records console = {{107, "5"}, {1000, "Error"}, {2001, "i"}};
+  const Records console = {{CFG_EXECUTABLE_TYPE, "5"}, {CFG_MSG_ERROR_CAPTION, "Error"}, {CFG_PRODUCT_KIND, "i"}};
   Records hidden = console;
-  hidden.push_back({155, "1"});
+  hidden.push_back({CFG_HIDE_PROGRESS_DIALOG, "1"});
   const Row rows[] = {
       {"quiet", {"-q"}, console, true},
       {"hidden progress dialog", {}, hidden, false},
@@ -431,7 +432,7 @@ TEST_F(GuiTest, TheJavaWindowHidesTheProgressDialog) {
   const std::string runtime = dir_ + "/runtime";
   makeFakeRuntime(runtime);
   const std::string exe = dir_ + "/setup.exe";
-  Records records = {{107, "5"}, {1000, "Error"}, {2001, "i"}, {122, "hello.Hello"}};
+  Records records = {{CFG_EXECUTABLE_TYPE, "5"}, {CFG_MSG_ERROR_CAPTION, "Error"}, {CFG_PRODUCT_KIND, "i"}, {CFG_MAIN_CLASS, "hello.Hello"}};
   writeQuickMedia(exe, {{"app.jar", "not really a jar"}}, records);
 
   WineCommand command;
@@ -477,7 +478,7 @@ TEST_F(GuiTest, TheBarGoesOnFromWhereThePreparedRuntimeLeftIt) {
     const std::string exe = dir_ + "/setup.exe";
     std::vector<std::pair<std::string, std::string>> files = {{"app.jar", "app"}};
     if (row.included) files.push_back({"jre.tar.gz", archive});
-    writeQuickMedia(exe, files, {{107, "5"}, {1000, "Error"}, {2001, "i"}, {122, "app.Main"}, {153, row.packed}});
+    writeQuickMedia(exe, files, {{CFG_EXECUTABLE_TYPE, "5"}, {CFG_MSG_ERROR_CAPTION, "Error"}, {CFG_PRODUCT_KIND, "i"}, {CFG_MAIN_CLASS, "app.Main"}, {CFG_INCLUDED_JRE_PACKED, row.packed}});
     const std::string record = dir_ + "/jvm-calls.txt";
     WineCommand command;
     command.program = exe;

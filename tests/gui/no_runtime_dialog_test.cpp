@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/config_table.h"
 #include "gui/gui_session.h"
 #include "support/fake_runtime.h"
 #include "support/http_server.h"
@@ -49,20 +50,20 @@ class NoRuntimeDialogTest : public ::testing::Test {
   // An installer with no runtime to find (type 5: the stand-in runtimes have java.exe only).
   std::string writeInstaller(const Records& extra) {
     PayloadLayout layout;
-    layout.narrow = {{107, "5"}, {1000, "Error"}, {2001, "i"}, {122, "app.Main"}, {128, "Bno-such-dir"}};
+    layout.narrow = {{CFG_EXECUTABLE_TYPE, "5"}, {CFG_MSG_ERROR_CAPTION, "Error"}, {CFG_PRODUCT_KIND, "i"}, {CFG_MAIN_CLASS, "app.Main"}, {CFG_JRE_SEARCH_SEQUENCE, "Bno-such-dir"}};
     layout.narrow.insert(layout.narrow.end(), extra.begin(), extra.end());
-    layout.wide = {{20013, u"Setup"},
-                   {20005, u"No %S-bit runtime; download or locate."},
-                   {20006, u"No %S-bit runtime; locate."},
-                   {20019, u"Minimum version:"},
-                   {20020, u"Maximum version:"},
-                   {20010, u"Download"},
-                   {20011, u"Locate"},
-                   {20012, u"Cancel"},
-                   {20004, u"Select java.exe"},
-                   {20001, u"Downloading"},
-                   {20009, u"Connecting"},
-                   {20008, u"%.2f MB of %.2f MB (%.1f%%), %.1f kb/s"}};
+    layout.wide = {{CFG_WMSG_CAPTION, u"Setup"},
+                   {CFG_WMSG_NO_JRE_DOWNLOAD_OR_LOCATE, u"No %S-bit runtime; download or locate."},
+                   {CFG_WMSG_NO_JRE_LOCATE, u"No %S-bit runtime; locate."},
+                   {CFG_WMSG_MIN_VERSION, u"Minimum version:"},
+                   {CFG_WMSG_MAX_VERSION, u"Maximum version:"},
+                   {CFG_WMSG_DOWNLOAD, u"Download"},
+                   {CFG_WMSG_LOCATE, u"Locate"},
+                   {CFG_WMSG_CANCEL, u"Cancel"},
+                   {CFG_WMSG_SELECT_JAVA_EXE, u"Select java.exe"},
+                   {CFG_WMSG_DOWNLOADING, u"Downloading"},
+                   {CFG_WMSG_CONNECTING, u"Connecting"},
+                   {CFG_WMSG_DOWNLOAD_PROGRESS, u"%.2f MB of %.2f MB (%.1f%%), %.1f kb/s"}};
     layout.withChecksum = true;
     const std::string exe = dir_ + "/setup.exe";
     writeMediaFile(exe, buildPayload(layout));
@@ -110,7 +111,7 @@ TEST_F(NoRuntimeDialogTest, TextFollowsTheBoundsDownloadNeedsALocationAndCancelE
   bool first = true;
   for (const Row& row : rows) {
     SCOPED_TRACE(row.text);
-    const std::string exe = writeInstaller({{150, row.location}, {126, row.min}, {127, row.max}});
+    const std::string exe = writeInstaller({{CFG_JRE_DOWNLOAD_LOCATION, row.location}, {CFG_MIN_JAVA_VERSION, row.min}, {CFG_MAX_JAVA_VERSION, row.max}});
     BackgroundRun run = launch(exe);
     const WindowInfo dialog = noRuntimeDialog();
     ASSERT_TRUE(dialog.found) << run.err() << logs();
@@ -146,7 +147,7 @@ TEST_F(NoRuntimeDialogTest, DownloadRunsInTheProgressDialogOpenedForIt) {
   LocalHttpServer server({{"/jre.tar.gz", HttpReply{200, archive}}});
   ASSERT_TRUE(server.listening());
   // The installer hides its progress dialog; the flow opens it for the transfer.
-  const std::string exe = writeInstaller({{150, server.url("/jre.tar.gz")}, {155, "1"}});
+  const std::string exe = writeInstaller({{CFG_JRE_DOWNLOAD_LOCATION, server.url("/jre.tar.gz")}, {CFG_HIDE_PROGRESS_DIALOG, "1"}});
   BackgroundRun run = launch(exe);
   ASSERT_TRUE(noRuntimeDialog().found) << run.err() << logs();
   EXPECT_TRUE(session_->wintool("show", {"--class", "MyDialogClass"}, 5000).found) << "the dialog opened for the flow";

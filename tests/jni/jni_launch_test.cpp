@@ -9,10 +9,9 @@
 #include <map>
 #include <sstream>
 
-#include "core/startup.h"
+#include "base/text.h"
 #include "jvm/java_vm_launcher.h"
 #include "platform/paths.h"
-#include "platform/text.h"
 #include "support/test_exit.h"
 #include "unit/jvm_test_env.h"
 
@@ -84,7 +83,7 @@ TEST_F(RealJvmTest, InstallerReceivesArgumentsAndProperties) {
   const std::vector<std::u16string> arguments = {
       u"/opt/setup", u"-J-Djvmtest.fromJ=yes", u"plain", u"Gr\u00FC\u00DFe",
       u"\u65E5\u672C\u8A9E", u"\U0001F600 emoji", u"", u"-q"};
-  ASSERT_TRUE(launchProgram(arguments));
+  ASSERT_TRUE(launchProgram(arguments, launchSettings()));
 
   const Received r = received();
   EXPECT_EQ(r.launcherClass, "com.vantrel.runtime.launcher.WinLauncher");
@@ -113,9 +112,7 @@ TEST_F(RealJvmTest, ApplicationWithRestartManualAndCommFile) {
   set(CFG_PROCESS_COMM_FILE, "1");
   restartMode = true;
   manualJreSelection = true;
-  const bool ok = launchProgram({u"app"});
-  restartMode = false;
-  manualJreSelection = false;
+  const bool ok = launchProgram({u"app"}, launchSettings());
   ASSERT_TRUE(ok);
   const Received r = received();
   EXPECT_EQ(r.launcherClass, "com.quoll.runtime.WinLauncher");
@@ -130,7 +127,7 @@ TEST_F(RealJvmTest, ExceptionFromMainFailsTheLaunch) {
   options(TEST_STANDIN_CLASSES, "-Djvmtest.throw=yes");
   set(CFG_PRODUCT_KIND, "i");
   testing::internal::CaptureStderr();
-  EXPECT_FALSE(launchProgram({u"setup"}));
+  EXPECT_FALSE(launchProgram({u"setup"}, launchSettings()));
   const std::string described = testing::internal::GetCapturedStderr();
   EXPECT_NE(described.find("failing as asked"), std::string::npos) << described;
   EXPECT_EQ(received().args.size(), 6u);
@@ -141,7 +138,7 @@ TEST_F(RealJvmTest, MissingLauncherClassEndsTheProcess) {
   options(dir.path());
   set(CFG_PRODUCT_KIND, "i");
   testing::internal::CaptureStderr();
-  EXPECT_EQ(exitCodeOf([] { launchProgram({u"setup"}); }), 1);
+  EXPECT_EQ(exitCodeOf([this] { launchProgram({u"setup"}, launchSettings()); }), 1);
   EXPECT_EQ(testing::internal::GetCapturedStderr().find("Couldn't load main class."), 0u);
 }
 
@@ -153,7 +150,7 @@ TEST_F(RealJvmTest, RuntimeJarRedirectsAndRunsTheMainClass) {
   set(CFG_STDERR_FILE, "${jvmtest.dir}/err.log");
   set(CFG_REDIRECT_STDOUT, "1");
   set(CFG_STDOUT_FILE, "${jvmtest.dir}/out.log");
-  ASSERT_TRUE(launchProgram({u"/opt/setup", u"one", u"\u00E9t\u00E9 \u2603"}));
+  ASSERT_TRUE(launchProgram({u"/opt/setup", u"one", u"\u00E9t\u00E9 \u2603"}, launchSettings()));
   EXPECT_EQ(received().args, utf8({u"one", u"\u00E9t\u00E9 \u2603"}));
   EXPECT_EQ(readTextFile(dir.file("err.log")), "to standard error\n");
   EXPECT_EQ(readTextFile(dir.file("out.log")), "to standard output\n");

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "media/payload_reader.h"
+#include "payload/payload_reader.h"
 #include "support/payload_bytes.h"
 
 struct ObservedSource {

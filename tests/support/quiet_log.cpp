@@ -2,13 +2,13 @@
 
 #include <cstdio>
 
-#include "core/error_report.h"
+#include "base/error_report.h"
 #include "platform/diagnostic_log.h"
 #include "support/media_files.h"
 
 void QuietLogTest::SetUp() {
-  savedBoxes_ = showMessageBoxes;
-  showMessageBoxes = false;
+  savedBoxes_ = errorsInMessageBoxes();
+  setErrorsInMessageBoxes(false);
   resetLogForTesting();
 }
 
@@ -16,7 +16,7 @@ void QuietLogTest::TearDown() {
   const std::string log = logPathForTesting();
   if (!log.empty()) std::remove(log.c_str());
   resetLogForTesting();
-  showMessageBoxes = savedBoxes_;
+  setErrorsInMessageBoxes(savedBoxes_);
 }
 
 std::string QuietLogTest::logText() {

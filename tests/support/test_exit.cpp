@@ -1,6 +1,6 @@
 #include "support/test_exit.h"
 
-#include "core/error_report.h"
+#include "base/error_report.h"
 
 namespace {
 void throwExit(int code) { throw TestExit(code); }

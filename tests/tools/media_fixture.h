@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "base/config_table.h"
 #include "cli.h"
 
 namespace mediatest {
@@ -156,7 +157,7 @@ inline Media decodeMedia(const std::string& f) {
     }
   }
   m.configEnd = p;
-  int fileCount = std::atoi(m.narrow[2002].c_str());
+  int fileCount = std::atoi(m.narrow[CFG_INCLUDED_FILE_COUNT].c_str());
   for (int i = 0; i < fileCount; ++i) {
     uint64_t size = get64(f, p);
     std::string content = f.substr(p + 8, size);

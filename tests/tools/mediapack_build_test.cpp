@@ -3,8 +3,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/config_table.h"
 #include "description.h"
-#include "media/config_table.h"
 #include "media_fixture.h"
 #include "support/included_names.h"
 
@@ -63,17 +63,17 @@ TEST_F(Build, WritesEveryPartOfThePayload) {
   EXPECT_EQ(file.substr(kStubImageEnd, 4), std::string("\xD5\x13\xE4\xE8"));
   EXPECT_EQ(m.checksumPresent, 1);
 
-  EXPECT_EQ(m.narrow[122], "com.example.Main");
-  EXPECT_EQ(m.narrow[107], "5");
-  EXPECT_EQ(m.narrow[128], "B.\\jre;Y;");
-  EXPECT_EQ(m.narrow[1000], "Oops");
-  EXPECT_EQ(fromUtf16le(m.wide[20013]), u"Example Setup");
+  EXPECT_EQ(m.narrow[CFG_MAIN_CLASS], "com.example.Main");
+  EXPECT_EQ(m.narrow[CFG_EXECUTABLE_TYPE], "5");
+  EXPECT_EQ(m.narrow[CFG_JRE_SEARCH_SEQUENCE], "B.\\jre;Y;");
+  EXPECT_EQ(m.narrow[CFG_MSG_ERROR_CAPTION], "Oops");
+  EXPECT_EQ(fromUtf16le(m.wide[CFG_WMSG_CAPTION]), u"Example Setup");
   EXPECT_EQ(m.narrow[108], "raw");
   EXPECT_EQ(fromUtf16le(m.wide[20099]), u"wide raw");
-  EXPECT_EQ(m.narrow[2002], "3");
-  EXPECT_EQ(m.narrow[2003], "app.jar;conf\\app.vmoptions;empty.txt");
+  EXPECT_EQ(m.narrow[CFG_INCLUDED_FILE_COUNT], "3");
+  EXPECT_EQ(m.narrow[CFG_INCLUDED_FILE_NAMES], "app.jar;conf\\app.vmoptions;empty.txt");
   EXPECT_EQ(m.narrow.count(20099), 0u) << "narrow and wide maps stay apart";
-  EXPECT_EQ(m.narrow.count(146), 0u) << "records not given are not written";
+  EXPECT_EQ(m.narrow.count(CFG_WORKING_DIRECTORY), 0u) << "records not given are not written";
 
   ASSERT_EQ(m.files.size(), 3u);
   EXPECT_EQ(m.files[0], jar);
@@ -101,9 +101,9 @@ TEST_F(Build, RecordsAreSortedAndEveryMessageHasItsDefault) {
   Media m = built();
   EXPECT_TRUE(std::is_sorted(m.narrowOrder.begin(), m.narrowOrder.end()));
   EXPECT_TRUE(std::is_sorted(m.wideOrder.begin(), m.wideOrder.end()));
-  EXPECT_EQ(m.narrow[1009], "Fehler {0}");
-  EXPECT_EQ(m.narrow[1003], "The {0} envionment variable does not\npoint to a working JDK or JRE.");
-  EXPECT_EQ(fromUtf16le(m.wide[20016]), u"The installation file is corrupted. Please download it again.");
+  EXPECT_EQ(m.narrow[CFG_MSG_INTERNAL_ERROR], "Fehler {0}");
+  EXPECT_EQ(m.narrow[CFG_MSG_ENV_VAR_NO_JVM], "The {0} envionment variable does not\npoint to a working JDK or JRE.");
+  EXPECT_EQ(fromUtf16le(m.wide[CFG_WMSG_MEDIA_CORRUPT]), u"The installation file is corrupted. Please download it again.");
   for (const RecordInfo& r : allRecords()) {
     if (r.group != RecordGroup::Message || r.id == 1009) continue;
     bool wide = r.kind == RecordKind::Wide;
@@ -113,8 +113,8 @@ TEST_F(Build, RecordsAreSortedAndEveryMessageHasItsDefault) {
     }
     EXPECT_EQ(stored, r.defaultText) << r.name;
   }
-  EXPECT_EQ(m.narrow[2002], "0");
-  EXPECT_EQ(m.narrow[2003], "");
+  EXPECT_EQ(m.narrow[CFG_INCLUDED_FILE_COUNT], "0");
+  EXPECT_EQ(m.narrow[CFG_INCLUDED_FILE_NAMES], "");
   EXPECT_TRUE(m.files.empty());
   EXPECT_EQ(m.checkedLength, int64_t(m.unextractedPosition - m.payloadStart - 20)) << "no unextracted block";
 }
@@ -127,7 +127,7 @@ TEST_F(Build, IntegerRecordsAreStoredAsDecimalText) {
   for (const Row& row : rows) {
     Outcome r = build(std::string(R"({"includedJreSize": )") + row.json + "}");
     ASSERT_EQ(r.code, 0) << row.json << ": " << r.err;
-    EXPECT_EQ(built().narrow[151], row.stored) << row.json;
+    EXPECT_EQ(built().narrow[CFG_INCLUDED_JRE_SIZE], row.stored) << row.json;
   }
 }
 
@@ -137,7 +137,7 @@ TEST_F(Build, WithoutChecksumTheIntegrityFieldsAreZero) {
   EXPECT_EQ(m.checksumPresent, 0);
   EXPECT_EQ(m.expectedCrc, 0u);
   EXPECT_EQ(m.checkedLength, 0);
-  EXPECT_EQ(m.narrow[122], "M");
+  EXPECT_EQ(m.narrow[CFG_MAIN_CLASS], "M");
 }
 
 TEST_F(Build, NarrowTextIsWrittenInTheCodePage) {
@@ -151,14 +151,14 @@ TEST_F(Build, NarrowTextIsWrittenInTheCodePage) {
   for (const Row& row : rows) {
     Outcome r = build(row.json);
     ASSERT_EQ(r.code, 0) << row.json << ": " << r.err;
-    EXPECT_EQ(built().narrow[122], row.mainClass) << row.json;
+    EXPECT_EQ(built().narrow[CFG_MAIN_CLASS], row.mainClass) << row.json;
   }
   // Wide messages stay UTF-16 whatever the code page; file names follow the code page.
   writeFile(dir / "données.txt", "x");
   ASSERT_EQ(build(R"({"messages": {"caption": "日本 Setup"}, "files": ["données.txt"]})").code, 0);
   Media m = built();
-  EXPECT_EQ(fromUtf16le(m.wide[20013]), u"日本 Setup");
-  EXPECT_EQ(m.narrow[2003], cp({'d', 'o', 'n', 'n', 0xE9, 'e', 's', '.', 't', 'x', 't'}));
+  EXPECT_EQ(fromUtf16le(m.wide[CFG_WMSG_CAPTION]), u"日本 Setup");
+  EXPECT_EQ(m.narrow[CFG_INCLUDED_FILE_NAMES], cp({'d', 'o', 'n', 'n', 0xE9, 'e', 's', '.', 't', 'x', 't'}));
 }
 
 TEST_F(Build, WideTextIsUtf16WhateverTheCodePage) {
@@ -179,7 +179,7 @@ TEST_F(Build, WideTextIsUtf16WhateverTheCodePage) {
   std::string emoji;
   for (int i = 0; i < 4095; ++i) emoji += "😀";
   ASSERT_EQ(build(R"({"messages": {"caption": ")" + emoji + R"(x"}})").code, 0);
-  EXPECT_EQ(built().wide[20013].size(), 2u * 8191);
+  EXPECT_EQ(built().wide[CFG_WMSG_CAPTION].size(), 2u * 8191);
   std::string narrow;
   for (int i = 0; i < 2731; ++i) narrow += "日";
   const struct { std::string json; const char* expect; } refusals[] = {

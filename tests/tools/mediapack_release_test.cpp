@@ -3,7 +3,7 @@
 // the stub version that inspect reports.
 #include "launcher_version.h"
 
-#include "media/config_table.h"
+#include "base/config_table.h"
 #include "pe_fixture.h"
 #include "shipped_files.h"
 

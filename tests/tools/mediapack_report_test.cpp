@@ -1,9 +1,9 @@
 // mediapack inspect, keys and the command line.
 #include <random>
 
+#include "base/config_table.h"
 #include "description.h"
 #include "keys_reference.h"
-#include "media/config_table.h"
 #include "media_fixture.h"
 
 using namespace mediatest;
@@ -180,8 +180,8 @@ TEST(Keys, TheExampleDescriptionBuilds) {
   Outcome r = mediapack({"build", dir / "example.json", "-o", dir / "example.exe", "--stub", dir / "stub.exe"});
   ASSERT_EQ(r.code, 0) << r.err;
   Media m = decodeMedia(readFile(dir / "example.exe"));
-  EXPECT_EQ(m.narrow[2003], "app.jar;conf\\app.vmoptions;jre.tar.gz");
-  EXPECT_EQ(m.narrow[153], "0");
+  EXPECT_EQ(m.narrow[CFG_INCLUDED_FILE_NAMES], "app.jar;conf\\app.vmoptions;jre.tar.gz");
+  EXPECT_EQ(m.narrow[CFG_INCLUDED_JRE_PACKED], "0");
 }
 
 TEST(CommandLine, UsageErrorsExitWith2) {

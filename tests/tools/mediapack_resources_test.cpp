@@ -4,6 +4,7 @@
 #include <random>
 #include <set>
 
+#include "base/config_table.h"
 #include "icon_file.h"
 #include "pe_file.h"
 #include "pe_fixture.h"
@@ -135,7 +136,7 @@ TEST_F(Resources, HandMadeStubsGetTheirResourcesRebuiltInEveryLayout) {
     Media m = decodeMedia(out);
     EXPECT_EQ(m.payloadStart, after.imageEnd());
     EXPECT_EQ(m.magic, 0xE8E413D5u);
-    EXPECT_EQ(m.narrow[122], "M");
+    EXPECT_EQ(m.narrow[CFG_MAIN_CLASS], "M");
     EXPECT_EQ(m.expectedCrc, zlibCrc(out.substr(m.payloadStart + 20, m.checkedLength)));
     // Relocations: same bytes, found through the directory at their new address.
     if (row.shape.withRelocations) {

@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <functional>
 
-#include "included/untar.h"
+#include "runtime/untar.h"
 #include "jlink.h"
-#include "media/extract.h"
+#include "payload/extract.h"
 #include "media_fixture.h"
 #include "runtime_archive.h"
 #include "runtime_bundle.h"

@@ -72,7 +72,7 @@ class ClassPathTest : public JvmTestBase {
   int composeFails(const std::string& classPath, std::string& shown) {
     set(CFG_CLASSPATH, classPath);
     testing::internal::CaptureStderr();
-    const int code = exitCodeOf([] { composeClassPath(ClassPathOverrides()); });
+    const int code = exitCodeOf([this] { composeClassPath(ClassPathOverrides(), launcherTempDir); });
     shown = testing::internal::GetCapturedStderr();
     return code;
   }
@@ -86,7 +86,7 @@ TEST_F(ClassPathTest, SourcesInTheirOrder) {
   ClassPathOverrides overrides;
   overrides.prepend = "P";
   overrides.append = "Z";
-  EXPECT_EQ(composeClassPath(overrides),
+  EXPECT_EQ(composeClassPath(overrides, launcherTempDir),
             "-Djava.class.path=P;C:\\t\\a.jar;C:\\t\\c.jar;C:\\t\\b.zip;C:\\t\\user\\u.jar;"
             "C:\\t\\user\\u.zip;C:\\app\\lib\\x.jar;C:\\app\\d;C:\\app\\libs\\s.jar;"
             "C:\\app\\libs\\s.zip;C:\\q;Z");
@@ -111,7 +111,7 @@ TEST_F(ClassPathTest, OverridesAndVariableValues) {
     ClassPathOverrides overrides;
     overrides.replace = row.replace;
     overrides.append = row.append;
-    EXPECT_EQ(composeClassPath(overrides),
+    EXPECT_EQ(composeClassPath(overrides, launcherTempDir),
               std::string("-Djava.class.path=C:\\t\\a.jar;C:\\t\\c.jar;C:\\t\\b.zip;") + row.tail)
         << row.configured << " / " << row.replace;
   }
@@ -144,11 +144,11 @@ TEST_F(ClassPathTest, LengthLimitIsEnforcedNotCut) {
   const std::string prefix = "-Djava.class.path=C:\\t\\a.jar;C:\\t\\c.jar;C:\\t\\b.zip;";
   ClassPathOverrides overrides;
   overrides.replace = std::string(kMaxClassPathOption - prefix.size(), 'r');
-  EXPECT_EQ(composeClassPath(overrides).size(), kMaxClassPathOption);
+  EXPECT_EQ(composeClassPath(overrides, launcherTempDir).size(), kMaxClassPathOption);
 
   overrides.replace.push_back('r');
   testing::internal::CaptureStderr();
-  EXPECT_EQ(exitCodeOf([&] { composeClassPath(overrides); }), 1);
+  EXPECT_EQ(exitCodeOf([&] { composeClassPath(overrides, launcherTempDir); }), 1);
   EXPECT_EQ(testing::internal::GetCapturedStderr().find(kClassPathTooLong), 0u);
 
   // Many archives are refused as they come, long before the whole list is built.

@@ -1,4 +1,4 @@
-#include "media/config_table.h"
+#include "base/config_table.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "media/crc32.h"
+#include "base/crc32.h"
 
 #include <gtest/gtest.h>
 

@@ -116,7 +116,7 @@ TEST_F(DiagnosticLogTest, KeepVariablesAreReadAtTheFirstCall) {
 }
 
 TEST_F(DiagnosticLogTest, CreateLogOptionKeeps) {
-  createLogRequested = true;
+  setCreateLogRequested(true);
   logMessage("line");
   deleteLogAtExit();
   EXPECT_TRUE(pathExists(logPathForTesting()));

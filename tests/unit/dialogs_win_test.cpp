@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "coord/install_markers.h"
-#include "core/startup.h"
+#include "app/startup.h"
+#include "session/install_markers.h"
 #include "ui/dialogs_win.h"
 
 namespace {
@@ -86,15 +86,19 @@ TEST_F(DialogsWinTest, CentresOnTheDesktopOrTheOwner) {
 TEST(ProgressDialogProcTest, OkAndCancelBothEndTheRunAndClearTheMarkers) {
   const std::string key = "SOFTWARE\\northgale\\quoll-dialog-test-" + std::to_string(GetCurrentProcessId()) + "\\";
   setMarkerKeyForTesting(key);
-  restartMode = false;
+  RunContext run;
+  run.restartMode = false;
+  const std::function<void()> cancel = progressDialogCancelAction(run);
+  const InstallMarkers markers = run.markers();
   for (const WPARAM id : {WPARAM(IDOK), WPARAM(IDCANCEL)}) {
-    setInstallStarted(true, true, true);
-    EXPECT_EQ(progressDialogProc(nullptr, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0), TRUE) << id;
+    markers.setInstallStarted(true, true, true);
+    EXPECT_EQ(handleProgressDialogCommand(nullptr, static_cast<int>(id), cancel), true) << id;
     EXPECT_EQ(readInstallStarted(false), 0u) << id;
     EXPECT_EQ(readInstallStarted(true), 0u) << id;
   }
   // Other commands are left to the default handling and cancel nothing.
-  setInstallStarted(true, false, true);
+  markers.setInstallStarted(true, false, true);
+  EXPECT_EQ(handleProgressDialogCommand(nullptr, 1003, cancel), false);
   EXPECT_EQ(progressDialogProc(nullptr, WM_COMMAND, MAKEWPARAM(1003, 0), 0), FALSE);
   EXPECT_EQ(readInstallStarted(false), 1u);
   RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str());

@@ -1,4 +1,4 @@
-#include "included/download.h"
+#include "runtime/download.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
-#include "core/error_report.h"
+#include "base/error_report.h"
 
 #include <gtest/gtest.h>
 
 #include "platform/diagnostic_log.h"
 #include "platform/paths.h"
+#include "support/quiet_log.h"
 #include "support/scratch_files.h"
 #include "support/test_exit.h"
-#include "support/quiet_log.h"
 
 TEST(ErrorReportRules, SubstitutePlaceholder) {
   struct Row { const char* text; const char* arg; const char* out; } rows[] = {
@@ -93,6 +93,6 @@ TEST_F(ErrorReportTest, ConfigErrorsSubstituteAndFatalFormsExitWithOne) {
 }
 
 TEST_F(ErrorReportTest, ExitFormsHonourTheHook) {
-  EXPECT_EQ(exitCodeOf([] { exitWith(83); }), 83);
-  EXPECT_EQ(exitCodeOf([] { exitRunningHandlers(0); }), 0);
+  EXPECT_EQ(exitCodeOf([] { exitWith(ExitCode::NoRuntimeQuiet); }), 83);
+  EXPECT_EQ(exitCodeOf([] { exitRunningHandlers(ExitCode::Success); }), 0);
 }

@@ -1,4 +1,4 @@
-#include "jvm/expand_variables.h"
+#include "platform/expand_variables.h"
 
 #include <gtest/gtest.h>
 

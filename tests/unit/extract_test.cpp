@@ -1,4 +1,4 @@
-#include "media/extract.h"
+#include "payload/extract.h"
 
 #include <gtest/gtest.h>
 
@@ -8,15 +8,15 @@
 #include <memory>
 #include <set>
 
-#include "core/error_report.h"
+#include "base/error_report.h"
 #include "platform/diagnostic_log.h"
 #include "support/included_names.h"
 #include "support/media_files.h"
 #include "support/observed_source.h"
 #include "support/payload_bytes.h"
+#include "support/quiet_log.h"
 #include "support/scratch_files.h"
 #include "support/test_exit.h"
-#include "support/quiet_log.h"
 
 namespace {
 

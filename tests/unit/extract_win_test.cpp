@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <string>
 
-#include "core/error_report.h"
-#include "media/extract.h"
+#include "base/error_report.h"
+#include "payload/extract.h"
 #include "platform/diagnostic_log.h"
 #include "support/payload_bytes.h"
 #include "support/scratch_files.h"

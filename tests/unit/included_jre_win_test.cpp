@@ -1,7 +1,7 @@
 // The included runtime: a small "jre.tar.gz" holding a fake runtime (the fixture java.exe,
 // jvm.dll and unpack200.exe) unpacked in a scratch current directory, restored and loaded
-// through LoadDLL; only the runtime search is replaced.
-#include "included/included_jre.h"
+// through loadJvmLibrary; only the runtime search is replaced.
+#include "app/included_jre.h"
 
 #include "jre_test_env_win.h"
 #include "jvm/jvm_library.h"
@@ -73,17 +73,17 @@ TEST_F(IncludedJreTest, UnpacksRestoresAndLoadsTheRuntime) {
   ASSERT_TRUE(writeGzip("jre.tar.gz", tar.bytes()));
   setConfig(CFG_INCLUDED_JRE_SIZE, std::to_string(tar.bytes().size()));
   setConfig(CFG_INCLUDED_JRE_PACKED, "1");
-  unpackDone = false;
   LogCapture log;
 
-  extractIncludedJre(nullptr);
+  SilentProgress progress;
+  const IncludedJrePreparation prepared = extractIncludedJre(progress);
 
   const std::string home = dir("jre");
   EXPECT_FALSE(pathExists(dir("jre.tar.gz")));
   EXPECT_EQ(readBinaryFile(home + "\\bin\\java.exe"), readBinaryFile(fixtureProgram("java")));
   EXPECT_EQ(readTextFile(home + "\\lib\\rt.jar"), "packed rt");
-  EXPECT_TRUE(unpackDone);
-  EXPECT_GE(untarDurationMs, 0);
+  EXPECT_TRUE(prepared.unpackDone);
+  EXPECT_GE(prepared.untarDurationMs, 0);
   ASSERT_NE(jvmLibrary().createJavaVMEntry, nullptr);
   EXPECT_EQ(loadedFrom(), lower(home + "\\bin\\server\\jvm.dll"));
   EXPECT_EQ(lower(getJvmHome()), lower(home + "\\bin\\.."));
@@ -111,7 +111,7 @@ TEST_F(IncludedJreTest, CorruptOrMissingArchiveIsFatal) {
       ASSERT_TRUE(writeGzip("jre.tar.gz", row.tar));
     }
     LogCapture log;
-    EXPECT_EQ(exitCodeOf([] { extractIncludedJre(nullptr); }), 1) << row.what;
+    EXPECT_EQ(exitCodeOf([] { SilentProgress silent; extractIncludedJre(silent); }), 1) << row.what;
     EXPECT_EQ(log.count("ERROR: Could not untar JRE"), 1) << row.what << "\n" << joined(log.lines());
     EXPECT_EQ(jvmLibrary().createJavaVMEntry, nullptr) << row.what;
     EXPECT_FALSE(pathExists(dir("escaped"))) << row.what;
@@ -122,7 +122,7 @@ TEST_F(IncludedJreTest, UnusableRuntimeFallsBackToTheSearch) {
   ASSERT_TRUE(writeGzip("jre.tar.gz", runtime(false).end().bytes()));
   {
     LogCapture log;
-    EXPECT_EQ(exitCodeOf([] { extractIncludedJre(nullptr); }), 1);
+    EXPECT_EQ(exitCodeOf([] { SilentProgress silent; extractIncludedJre(silent); }), 1);
     EXPECT_EQ(log.count("ERROR: Could not load bundled JRE. Trying to find another JRE."), 1)
         << joined(log.lines());
     EXPECT_EQ(log.count("ERROR: Could not find another JRE."), 1);

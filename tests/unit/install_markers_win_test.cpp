@@ -1,12 +1,10 @@
-#include "coord/install_markers.h"
+#include "session/install_markers.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "core/startup.h"
 
 namespace {
 
@@ -17,7 +15,6 @@ class InstallMarkersTest : public ::testing::Test {
   void SetUp() override {
     key_ = "SOFTWARE\\northgale\\quoll-test-" + std::to_string(GetCurrentProcessId()) + "\\";
     setMarkerKeyForTesting(key_);
-    restartMode = false;
   }
   void TearDown() override {
     // An empty name would mean the whole hive.
@@ -26,7 +23,6 @@ class InstallMarkersTest : public ::testing::Test {
       RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str());
     }
     setMarkerKeyForTesting("");
-    restartMode = false;
   }
 
   bool valueExists(const std::string& name) {
@@ -47,6 +43,7 @@ class InstallMarkersTest : public ::testing::Test {
   }
 
   std::string key_;
+  InstallMarkers markers{false};  // the markers of a first start
 };
 
 TEST_F(InstallMarkersTest, PerProcessNameCarriesTheDecimalProcessId) {
@@ -59,32 +56,31 @@ TEST_F(InstallMarkersTest, SetReadAndClearBothMarkers) {
   EXPECT_EQ(readInstallStarted(false), 0u) << "missing key reads 0";
   EXPECT_EQ(readInstallStarted(true), 0u);
 
-  setInstallStarted(true, false, true);
+  markers.setInstallStarted(true, false, true);
   EXPECT_EQ(readInstallStarted(false), 1u);
   EXPECT_EQ(readInstallStarted(true), 0u) << "only the global marker was asked for";
 
-  setInstallStarted(true, true, true);
+  markers.setInstallStarted(true, true, true);
   EXPECT_EQ(readInstallStarted(true), 1u);
   EXPECT_TRUE(valueExists(own));
 
-  setInstallStarted(false, true, false);
+  markers.setInstallStarted(false, true, false);
   EXPECT_FALSE(valueExists(own));
   EXPECT_EQ(readInstallStarted(false), 1u) << "the global marker stays";
 
-  setInstallStarted(false, true, true);  // clearing what is already gone is harmless
+  markers.setInstallStarted(false, true, true);  // clearing what is already gone is harmless
   EXPECT_FALSE(valueExists("InstallStarted"));
   EXPECT_EQ(readInstallStarted(false), 0u);
 }
 
 TEST_F(InstallMarkersTest, LanguageRestartLeavesMarkersAlone) {
-  setInstallStarted(true, true, true);
-  restartMode = true;
-  setInstallStarted(false, true, true);
+  markers.setInstallStarted(true, true, true);
+  const InstallMarkers restarted(true);
+  restarted.setInstallStarted(false, true, true);
   EXPECT_EQ(readInstallStarted(false), 1u);
   EXPECT_EQ(readInstallStarted(true), 1u);
-  restartMode = false;
-  setInstallStarted(true, false, false);  // neither marker asked for: nothing written
-  setInstallStarted(false, true, true);
+  markers.setInstallStarted(true, false, false);  // neither marker asked for: nothing written
+  markers.setInstallStarted(false, true, true);
   EXPECT_EQ(readInstallStarted(false), 0u);
 }
 

@@ -1,8 +1,8 @@
-#include "jre/java_exe.h"
+#include "runtime_search/java_exe.h"
 
 #include <gtest/gtest.h>
 
-#include "media/config_table.h"
+#include "base/config_table.h"
 #include "platform/diagnostic_log.h"
 #include "support/scratch_files.h"
 

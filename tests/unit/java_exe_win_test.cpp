@@ -1,9 +1,9 @@
 // checkJavaExe and composeJavaExe against fixture runtimes, with the real registry below a
 // private root.
-#include "jre/java_exe.h"
+#include "runtime_search/java_exe.h"
 
-#include "jre/version_cache.h"
 #include "jre_test_env_win.h"
+#include "runtime_search/version_cache.h"
 
 using namespace jretest;
 
@@ -13,7 +13,7 @@ class JavaExeTest : public JreTest {};
 // The cached version of an executable as stored; false without an entry.
 bool cachedVersion(const std::string& javaExe, std::string& version) {
   RegKey key;
-  return key.open(HKEY_CURRENT_USER, versionCacheKey(javaExe)) &&
+  return openRuntimeKey(key, HKEY_CURRENT_USER, versionCacheKey(javaExe)) &&
          key.readString("Version", 8192, version);
 }
 }  // namespace
@@ -75,7 +75,7 @@ TEST_F(JavaExeTest, MalformedCacheEntriesAreIgnored) {
   std::string path = exe, version;
   ASSERT_TRUE(checkJavaExe(path, version, "", "", true, true));
   RegKey key;
-  ASSERT_TRUE(key.create(HKEY_CURRENT_USER, versionCacheKey(path)));
+  ASSERT_TRUE(createRuntimeKey(key, HKEY_CURRENT_USER, versionCacheKey(path)));
   std::vector<unsigned char> good;
   ASSERT_TRUE(key.readBinary("LastWriteTime", 8, good));
   const std::string time(good.begin(), good.end());

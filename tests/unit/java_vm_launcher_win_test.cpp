@@ -6,11 +6,11 @@
 
 #include <sstream>
 
+#include "base/text.h"
 #include "jvm_test_env.h"
 #include "jvm_test_fixture_win.h"
-#include "media/payload_reader.h"
 #include "platform/paths.h"
-#include "platform/text.h"
+#include "platform/temp_dir.h"
 #include "support/test_exit.h"
 
 using Strings = std::vector<std::string>;
@@ -76,7 +76,7 @@ TEST_F(LaunchWinTest, InstallerStartCallsFirstRunThenMain) {
   set(CFG_REDIRECT_STDERR, "1");
   set(CFG_STDERR_FILE, "error.log");
   const std::u16string unicode = u"\u2603 \U0001F600";  // no ANSI form
-  ASSERT_TRUE(launchProgram({u"C:\\dl\\setup.exe", u"-q", unicode}));
+  ASSERT_TRUE(launchProgram({u"C:\\dl\\setup.exe", u"-q", unicode}, launchSettings()));
 
   char path[32768];
   const DWORD n = GetEnvironmentVariableA("PATH", path, sizeof path);
@@ -87,7 +87,7 @@ TEST_F(LaunchWinTest, InstallerStartCallsFirstRunThenMain) {
       "option -Dquoll.isVantrel=true",
       "option -Dquoll.moduleName=" + getModulePath(),
       "option -Dquoll.tempDir=" + launcherTempDir,
-      "option -Dquoll.unextractedPosition=" + std::to_string(getUnextractedPosition()),
+      "option -Dquoll.unextractedPosition=" + std::to_string(launchSettings().unextractedPosition),
       "option -Djava.library.path=" + (n < sizeof path ? std::string(path, n) : std::string()),
       "option -Dquoll.consoleCodepage=cp" + std::to_string(GetConsoleOutputCP()),
       "option -Dsun.java2d.noddraw=true",
@@ -134,7 +134,7 @@ TEST_F(LaunchWinTest, ApplicationKindAndProcessProperties) {
   set(CFG_PRODUCT_KIND, "e");
   set(CFG_PROCESS_COMM_FILE, "1");
   ScopedEnvVar cygwin("MANPATH", "/usr/man");
-  ASSERT_TRUE(launchProgram({u"app.exe"}));
+  ASSERT_TRUE(launchProgram({u"app.exe"}, launchSettings()));
   const Strings all = calls(true);
   EXPECT_EQ(all.at(2), "option -Dquoll.jev=true");
   EXPECT_EQ(all.at(3), "option -Dquoll.moduleName=" + getModulePath());
@@ -178,7 +178,7 @@ TEST_F(LaunchWinTest, FailurePaths) {
     setEnvVar("TESTJVM_FAIL", row.fail);
     bool result = !row.result;
     testing::internal::CaptureStderr();
-    const int code = exitCodeOf([&] { result = launchProgram({u"setup.exe", u"x"}); });
+    const int code = exitCodeOf([&] { result = launchProgram({u"setup.exe", u"x"}, launchSettings()); });
     const std::string shown = testing::internal::GetCapturedStderr();
     EXPECT_EQ(code, row.exitCode) << row.fail;
     if (code == -1) {

@@ -1,9 +1,9 @@
 // The whole search against fixture runtimes, followed through the diagnostic log.
-#include "jre/jre_search.h"
+#include "runtime_search/jre_search.h"
 
-#include "jre/registry_sources.h"
-#include "jre/search_sequence.h"
 #include "jre_test_env_win.h"
+#include "runtime_search/registry_sources.h"
+#include "runtime_search/search_sequence.h"
 
 using namespace jretest;
 

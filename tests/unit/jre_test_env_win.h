@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "core/error_report.h"
-#include "jre/registry_win.h"
-#include "media/config_table.h"
+#include "base/config_table.h"
+#include "base/error_report.h"
 #include "platform/diagnostic_log.h"
 #include "platform/paths.h"
+#include "runtime_search/registry_win.h"
 #include "support/scratch_files.h"
 
 namespace jretest {
@@ -89,7 +89,7 @@ inline std::string lower(std::string path) {
 inline void setRegString(HKEY hive, const std::string& key, const char* name,
                          const std::string& value = "") {
   RegKey k;
-  ASSERT_TRUE(k.create(hive, key)) << key;
+  ASSERT_TRUE(createRuntimeKey(k, hive, key)) << key;
   if (name == nullptr) return;
   ASSERT_EQ(RegSetValueExA(k.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                            static_cast<DWORD>(value.size() + 1)),
@@ -165,8 +165,8 @@ class JreTest : public ::testing::Test {
  protected:
   void SetUp() override {
     savedConfig_ = configTable();
-    savedBoxes_ = showMessageBoxes;
-    showMessageBoxes = false;
+    savedBoxes_ = errorsInMessageBoxes();
+    setErrorsInMessageBoxes(false);
     static int counter = 0;
     root_ = "Software\\jre_unit_" + std::to_string(GetCurrentProcessId()) + "_" +
             std::to_string(++counter);
@@ -179,7 +179,7 @@ class JreTest : public ::testing::Test {
     deleteTree(HKEY_CURRENT_USER, root_);
     deleteTree(HKEY_LOCAL_MACHINE, root_);
     configTable() = savedConfig_;
-    showMessageBoxes = savedBoxes_;
+    setErrorsInMessageBoxes(savedBoxes_);
   }
   void setConfig(ConfigId id, const std::string& value) { configTable().narrow[id] = value; }
   std::string dir(const std::string& name) const { return scratch_.path() + "\\" + name; }

@@ -4,8 +4,8 @@
 
 #include <set>
 
-#include "jvm/expand_variables.h"
 #include "jvm_test_env.h"
+#include "platform/expand_variables.h"
 
 using Strings = std::vector<std::string>;
 
@@ -131,7 +131,7 @@ class LoadDllTest : public JvmTestBase {
 
 TEST_F(LoadDllTest, LoadsTheFirstVmTypeThatLoads) {
   fl.loadable.insert("C:\\rt\\bin\\server\\jvm.dll");
-  ASSERT_TRUE(LoadDLL(false, nullptr, false));
+  ASSERT_TRUE(loadJvmLibrary(false, nullptr, false));
   EXPECT_EQ(fl.loads, under("C:\\rt\\bin", {"hotspot", "client", "server"}));
   EXPECT_EQ(fl.pathWrites, (Strings{"C:\\w;C:\\rt\\bin"}));
   EXPECT_EQ(jvmLibrary().createJavaVMEntry, &fakeCreate);
@@ -151,14 +151,14 @@ TEST_F(LoadDllTest, LoadsTheFirstVmTypeThatLoads) {
 TEST_F(LoadDllTest, PreferredVmTypeComesFirst) {
   set(CFG_PREFERRED_VM_TYPE, "client");
   fl.loadable = {"C:\\rt\\bin\\client\\jvm.dll", "C:\\rt\\bin\\server\\jvm.dll"};
-  ASSERT_TRUE(LoadDLL(false, nullptr, false));
+  ASSERT_TRUE(loadJvmLibrary(false, nullptr, false));
   EXPECT_EQ(fl.loads, under("C:\\rt\\bin", {"client"}));
 }
 
 TEST_F(LoadDllTest, JdkPrivateRuntimeLeavesOneBinOnPath) {
   fl.javaExe = "C:\\jdk\\bin\\java.exe";
   fl.loadable.insert("C:\\jdk\\bin\\..\\jre\\bin\\server\\jvm.dll");
-  ASSERT_TRUE(LoadDLL(false, nullptr, false));
+  ASSERT_TRUE(loadJvmLibrary(false, nullptr, false));
   Strings expected = under("C:\\jdk\\bin", {"hotspot", "client", "server", "classic", "jrockit"});
   for (const std::string& s : under("C:\\jdk\\bin\\..\\jre\\bin", {"hotspot", "client", "server"})) {
     expected.push_back(s);
@@ -181,7 +181,7 @@ TEST_F(LoadDllTest, NothingLoadsShowsOneMessageByKindAndRestoresPath) {
     fl.hasPath = row.hasPath;
     fl.path = row.hasPath ? "C:\\w" : "";
     fl.present.insert("C:\\rt\\bin\\client\\jvm.dll");  // there, but does not load
-    EXPECT_FALSE(LoadDLL(true, nullptr, false)) << row.kind;
+    EXPECT_FALSE(loadJvmLibrary(true, nullptr, false)) << row.kind;
     EXPECT_EQ(fl.messages, (Strings{row.message})) << row.kind;
     EXPECT_EQ(fl.hasPath, row.hasPath) << row.kind;
     EXPECT_EQ(fl.pathWrites.back(), row.hasPath ? "C:\\w" : "<removed>") << row.kind;
@@ -193,17 +193,17 @@ TEST_F(LoadDllTest, NothingLoadsShowsOneMessageByKindAndRestoresPath) {
   EXPECT_NE(log.find("ERROR: Could not get DLL-Handle.\nERROR: Could not load functions\n"),
             std::string::npos);
   fl = FakeLoader();
-  EXPECT_FALSE(LoadDLL(false, nullptr, false));
+  EXPECT_FALSE(loadJvmLibrary(false, nullptr, false));
   EXPECT_TRUE(fl.messages.empty());
 }
 
 TEST_F(LoadDllTest, LibraryWithoutEntryPointKeepsItsPath) {
   fl.loadable.insert("C:\\rt\\bin\\hotspot\\jvm.dll");
-  ASSERT_TRUE(LoadDLL(false, nullptr, false));
+  ASSERT_TRUE(loadJvmLibrary(false, nullptr, false));
   fl.withEntry = false;
   fl.path = "C:\\w";
   fl.pathWrites.clear();
-  EXPECT_FALSE(LoadDLL(true, nullptr, false));
+  EXPECT_FALSE(loadJvmLibrary(true, nullptr, false));
   EXPECT_EQ(fl.pathWrites, (Strings{"C:\\w;C:\\rt\\bin"}));
   EXPECT_EQ(jvmLibrary().createJavaVMEntry, &fakeCreate);  // the earlier entry stays
   EXPECT_EQ(fl.messages, (Strings{"1016 32"}));
@@ -221,7 +221,7 @@ TEST_F(LoadDllTest, HandedInRuntimeIsCheckedFirst) {
     fl.kind = NOT_FOUND;  // the search must not be asked
     fl.checkPasses = row.passes;
     fl.loadable.insert("C:\\rt\\bin\\hotspot\\jvm.dll");
-    EXPECT_EQ(LoadDLL(row.showErrors, row.location, row.isExe), row.loaded) << row.checks;
+    EXPECT_EQ(loadJvmLibrary(row.showErrors, row.location, row.isExe), row.loaded) << row.checks;
     EXPECT_EQ(fl.checks, row.checks);
     EXPECT_EQ(fl.messages, row.messages) << row.checks;
   }
@@ -232,7 +232,7 @@ TEST_F(LoadDllTest, HandedInRuntimeIsCheckedFirst) {
 
 TEST_F(LoadDllTest, SearchFindingNothing) {
   fl.kind = NOT_FOUND;
-  EXPECT_FALSE(LoadDLL(true, nullptr, false));
+  EXPECT_FALSE(loadJvmLibrary(true, nullptr, false));
   EXPECT_EQ(fl.messages, (Strings{"1016 32"}));
   EXPECT_TRUE(fl.loads.empty());
   EXPECT_NE(logText().find("ERROR: No JVM found\n"), std::string::npos);
@@ -241,12 +241,12 @@ TEST_F(LoadDllTest, SearchFindingNothing) {
 TEST_F(LoadDllTest, OverlongPathAndBinDirectory) {
   fl.path = std::string(kMaxPathVariable, 'p');
   fl.loadable.insert("C:\\rt\\bin\\hotspot\\jvm.dll");
-  EXPECT_TRUE(LoadDLL(false, nullptr, false));
+  EXPECT_TRUE(loadJvmLibrary(false, nullptr, false));
   EXPECT_TRUE(fl.pathWrites.empty());  // never set to a cut or overlong value
 
   fl = FakeLoader();
   fl.javaExe = "C:\\" + std::string(kMaxBinDirectory, 'd') + "\\bin\\java.exe";
-  EXPECT_FALSE(LoadDLL(false, nullptr, false));
+  EXPECT_FALSE(loadJvmLibrary(false, nullptr, false));
   EXPECT_TRUE(fl.loads.empty());
   EXPECT_TRUE(fl.pathWrites.empty());
 }

@@ -1,4 +1,4 @@
-// LoadDLL against copies of the test jvm.dll in fake runtime homes: the real PATH handling,
+// loadJvmLibrary against copies of the test jvm.dll in fake runtime homes: the real PATH handling,
 // LoadLibraryA and GetProcAddress; only the runtime search is replaced. (The candidate order
 // and the JDK fallback are covered on a fake system in jvm_library_test.cpp.)
 #include "jvm/jvm_library.h"
@@ -62,7 +62,7 @@ TEST_F(LoadDllWinTest, LoadsTheFirstVmTypeThatExists) {
   const std::string bin = dir.file("rt\\bin");
   ASSERT_TRUE(placeJvmDll(testJvmDll(), bin + "\\server"));
   foundExe = bin + "\\java.exe";
-  ASSERT_TRUE(LoadDLL(false, nullptr, false));
+  ASSERT_TRUE(loadJvmLibrary(false, nullptr, false));
   EXPECT_TRUE(sameFile(loadedFrom(), bin + "\\server\\jvm.dll")) << loadedFrom();
   EXPECT_EQ(processPath(), oldPath + ";" + bin);
   EXPECT_EQ(std::string(getenv("PATH")), oldPath + ";" + bin);  // the C runtime's copy agrees
@@ -74,14 +74,14 @@ TEST_F(LoadDllWinTest, LoadsTheFirstVmTypeThatExists) {
 }
 
 TEST_F(LoadDllWinTest, FailuresRestoreOrKeepPath) {
-  showMessageBoxes = false;
+  setErrorsInMessageBoxes(false);
   set(CFG_MSG_ENV_VAR_NO_JVM_32, "The {0} envionment variable does not\npoint to a working 32-bit JDK or JRE.");
   const std::string bin = dir.file("empty\\bin");
   makeDirectories(bin);
   foundExe = bin + "\\java.exe";
   foundKind = FOUND_BY_ENV_VAR;
   testing::internal::CaptureStderr();
-  EXPECT_FALSE(LoadDLL(true, nullptr, false));
+  EXPECT_FALSE(loadJvmLibrary(true, nullptr, false));
   const std::string shown = testing::internal::GetCapturedStderr();
   EXPECT_EQ(shown.find("The JAVA_HOME envionment variable does not\npoint to a working 32-bit JDK or JRE."), 0u) << shown;
   EXPECT_EQ(processPath(), oldPath);
@@ -90,7 +90,7 @@ TEST_F(LoadDllWinTest, FailuresRestoreOrKeepPath) {
   const std::string damaged = dir.file("damaged\\bin");
   ASSERT_TRUE(placeJvmDll(testJvmNoEntryDll(), damaged + "\\hotspot"));
   foundExe = damaged + "\\java.exe";
-  EXPECT_FALSE(LoadDLL(false, nullptr, false));
+  EXPECT_FALSE(loadJvmLibrary(false, nullptr, false));
   EXPECT_EQ(processPath(), oldPath + ";" + damaged);
   const std::string log = logText();
   const size_t last = log.rfind("Trying to load JVM-DLL from " + foundExe);
@@ -115,7 +115,7 @@ TEST_F(LoadDllWinTest, APathThatCannotTakeTheBinDirectoryIsLeftAsItWas) {
   for (const Row& row : rows) {
     const std::string before = head + std::string(row.length - head.size(), 'p');
     ScopedEnvVar longPath("PATH", before.c_str());
-    ASSERT_TRUE(LoadDLL(false, nullptr, false)) << row.length;
+    ASSERT_TRUE(loadJvmLibrary(false, nullptr, false)) << row.length;
     const std::string expected = row.extended ? before + ";" + bin : before;
     EXPECT_EQ(processPath().size(), expected.size()) << row.length;
     EXPECT_TRUE(processPath() == expected && std::string(getenv("PATH")) == expected) << row.length;

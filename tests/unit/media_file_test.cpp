@@ -1,6 +1,6 @@
 // The media file opened from disk: the system-backed byte source must read a payload the
 // same way the memory source does, and files that cannot be read as a payload are refused.
-#include "media/media_file.h"
+#include "payload/media_file.h"
 
 #include <gtest/gtest.h>
 
@@ -8,13 +8,14 @@
 #include <filesystem>
 #include <string>
 
-#include "core/error_report.h"
-#include "core/messages.h"
+#include "base/config_table.h"
+#include "base/error_report.h"
+#include "base/messages.h"
 #include "platform/diagnostic_log.h"
 #include "support/media_files.h"
 #include "support/payload_bytes.h"
-#include "support/test_exit.h"
 #include "support/quiet_log.h"
+#include "support/test_exit.h"
 
 namespace {
 
@@ -51,8 +52,8 @@ TEST_F(MediaFileTest, FileSourceReadsThePayloadBehindTheImage) {
   Bytes file = buildFakePe(FakePe());
   const Bytes payload = PayloadBytes()
                             .header(1, 0x1234, 99)
-                            .narrowRecords({{122, "app.Main"}, {107, "2"}})
-                            .wideRecords({{20013, u"\u00c9tape"}})
+                            .narrowRecords({{CFG_MAIN_CLASS, "app.Main"}, {CFG_EXECUTABLE_TYPE, "2"}})
+                            .wideRecords({{CFG_WMSG_CAPTION, u"\u00c9tape"}})
                             .bytes();
   file.insert(file.end(), payload.begin(), payload.end());
   file.resize(file.size() + 100, 0);  // padding after the configuration is not read
@@ -64,9 +65,9 @@ TEST_F(MediaFileTest, FileSourceReadsThePayloadBehindTheImage) {
   EXPECT_EQ(media->source().size, static_cast<int64_t>(file.size()));
   ConfigTable table;
   EXPECT_EQ(readConfiguration(media->source(), table), static_cast<int64_t>(file.size() - 100));
-  EXPECT_EQ(table.narrow[122], "app.Main");
-  EXPECT_EQ(table.narrow[107], "2");
-  EXPECT_EQ(table.wide[20013], u"\u00c9tape");
+  EXPECT_EQ(table.narrow[CFG_MAIN_CLASS], "app.Main");
+  EXPECT_EQ(table.narrow[CFG_EXECUTABLE_TYPE], "2");
+  EXPECT_EQ(table.wide[CFG_WMSG_CAPTION], u"\u00c9tape");
 
   // Reading on into the padding and past the end: zeros, then a short read.
   EXPECT_EQ(readLong(media->source()), 0);

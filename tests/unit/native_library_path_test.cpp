@@ -1,4 +1,4 @@
-#include "coord/native_library_path.h"
+#include "jvm/native_library_path.h"
 
 #include <gtest/gtest.h>
 

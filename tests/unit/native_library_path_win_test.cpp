@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "coord/native_library_path.h"
-#include "jvm/expand_variables.h"
-#include "media/config_table.h"
+#include "base/config_table.h"
+#include "jvm/native_library_path.h"
 #include "platform/diagnostic_log.h"
+#include "platform/expand_variables.h"
 #include "platform/paths.h"
 #include "platform/temp_dir.h"
 #include "support/scratch_files.h"
@@ -36,10 +36,10 @@ class NativeLibraryPathWinTest : public ::testing::Test {
 
 TEST_F(NativeLibraryPathWinTest, ConfiguredDirectoriesGoInFrontOfPathInBothCopies) {
   ScopedEnvVar path("PATH", "C:\\windows\\system32;C:\\windows");
-  launcherTempDir = "C:\\t\\qlz1.tmp_dir";
+  setExpansionTempDirectory("C:\\t\\qlz1.tmp_dir");
   configTable().narrow[CFG_NATIVE_LIBRARY_DIRECTORIES] = "lib;;%QUOLL_TEMPDIR%\\bin";
   prependNativeLibraryPath();
-  launcherTempDir.clear();
+  setExpansionTempDirectory("");
   const std::string expected =
       getExeDir() + "lib;C:\\t\\qlz1.tmp_dir\\bin;C:\\windows\\system32;C:\\windows";
   EXPECT_EQ(systemPath(), expected);

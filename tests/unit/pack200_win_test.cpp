@@ -1,8 +1,8 @@
 // Pack200 restoration with the fixture unpack200.exe.
-#include "included/pack200.h"
+#include "runtime/pack200.h"
 
-#include "jre/jre_search.h"
 #include "jre_test_env_win.h"
+#include "runtime_search/jre_search.h"
 #include "support/test_exit.h"
 
 using namespace jretest;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/error_report.h"
+#include "base/error_report.h"
 #include "support/test_exit.h"
 
 TEST(Paths, CollapseBackslashes) {
@@ -97,8 +97,8 @@ TEST(Paths, SplitCommandLineReadsALongLineOnce) {
 }
 
 TEST(Paths, UnmatchedQuoteIsFatalWrongParameter) {
-  const bool boxes = showMessageBoxes;
-  showMessageBoxes = false;
+  const bool boxes = errorsInMessageBoxes();
+  setErrorsInMessageBoxes(false);
   configTable().narrow[CFG_MSG_WRONG_PARAMETER] = "Wrong parameter";
   testing::internal::CaptureStderr();
   std::vector<std::u16string> out;
@@ -110,7 +110,7 @@ TEST(Paths, UnmatchedQuoteIsFatalWrongParameter) {
   EXPECT_EQ(err.rfind("Wrong parameter", 0), 0u) << err;
   EXPECT_NE(err.find("Wrong parameter", 1), std::string::npos) << err;
   configTable().narrow.erase(CFG_MSG_WRONG_PARAMETER);
-  showMessageBoxes = boxes;
+  setErrorsInMessageBoxes(boxes);
 }
 
 TEST(Paths, SplitNarrowCommandLine) {

@@ -1,4 +1,4 @@
-#include "media/payload_reader.h"
+#include "payload/payload_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -6,14 +6,15 @@
 #include <functional>
 #include <string>
 
-#include "core/error_report.h"
-#include "core/messages.h"
+#include "base/config_table.h"
+#include "base/error_report.h"
+#include "base/messages.h"
 #include "platform/diagnostic_log.h"
+#include "support/media_files.h"
 #include "support/observed_source.h"
 #include "support/payload_bytes.h"
-#include "support/media_files.h"
-#include "support/test_exit.h"
 #include "support/quiet_log.h"
+#include "support/test_exit.h"
 
 namespace {
 
@@ -202,8 +203,8 @@ class ConfigurationTest : public PayloadReaderTest {
 TEST_F(ConfigurationTest, RecordsLandInTwoMapsAndLaterDuplicatesWin) {
   PayloadBytes payload;
   payload.header(7, 0xdeadbeef, -1)  // integrity fields are not the loader's business
-      .narrowRecords({{122, "first.Main"}, {107, "2"}, {122, "second.Main"}, {5, ""}})
-      .wideRecords({{20013, u"Setup \u4e2d"}, {122, u"wide twin"}, {20013, u"Caption"}});
+      .narrowRecords({{CFG_MAIN_CLASS, "first.Main"}, {CFG_EXECUTABLE_TYPE, "2"}, {CFG_MAIN_CLASS, "second.Main"}, {5, ""}})
+      .wideRecords({{CFG_WMSG_CAPTION, u"Setup \u4e2d"}, {122, u"wide twin"}, {CFG_WMSG_CAPTION, u"Caption"}});
   const Bytes file = mediaWith(payload.bytes());
   Bytes withFiles = file;
   const Bytes extra = bytesOf(PayloadBytes().includedFile("data"));
@@ -214,12 +215,12 @@ TEST_F(ConfigurationTest, RecordsLandInTwoMapsAndLaterDuplicatesWin) {
   ConfigTable table;
   EXPECT_EQ(readConfiguration(in, table), static_cast<int64_t>(file.size()));
   EXPECT_EQ(table.narrow.size(), 3u);
-  EXPECT_EQ(table.narrow[122], "second.Main");
-  EXPECT_EQ(table.narrow[107], "2");
+  EXPECT_EQ(table.narrow[CFG_MAIN_CLASS], "second.Main");
+  EXPECT_EQ(table.narrow[CFG_EXECUTABLE_TYPE], "2");
   EXPECT_EQ(table.narrow.count(5), 1u);
   EXPECT_EQ(table.narrow[5], "");
   EXPECT_EQ(table.wide.size(), 2u);
-  EXPECT_EQ(table.wide[20013], u"Caption");
+  EXPECT_EQ(table.wide[CFG_WMSG_CAPTION], u"Caption");
   EXPECT_EQ(table.wide[122], u"wide twin");
 }
 
@@ -228,14 +229,14 @@ TEST_F(ConfigurationTest, CountsOfZeroOrLessMeanNoRecords) {
   for (int32_t count : counts) {
     SCOPED_TRACE(testing::Message() << "narrow count " << count);
     PayloadBytes payload;
-    payload.header().i32(count).wideRecords({{20001, u"w"}});
+    payload.header().i32(count).wideRecords({{CFG_WMSG_DOWNLOADING, u"w"}});
     const Bytes file = mediaWith(payload.bytes());
     MemorySource m{file.data(), static_cast<int64_t>(file.size())};
     ByteSource in = m.source();
     ConfigTable table;
     EXPECT_EQ(readConfiguration(in, table), static_cast<int64_t>(file.size()));
     EXPECT_TRUE(table.narrow.empty());
-    EXPECT_EQ(table.wide[20001], u"w");
+    EXPECT_EQ(table.wide[CFG_WMSG_DOWNLOADING], u"w");
   }
   PayloadBytes payload;
   payload.header().narrowRecords({{1, "n"}}).i32(-3);

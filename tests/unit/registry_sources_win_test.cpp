@@ -1,6 +1,6 @@
 // The registry and environment sources against fixture runtimes and the real registry
 // below a private root.
-#include "jre/registry_sources.h"
+#include "runtime_search/registry_sources.h"
 
 #include "jre_test_env_win.h"
 
@@ -118,7 +118,7 @@ TEST_F(RegistrySourcesTest, RememberLocatedJvmWritesTheMachinesThirtyTwoBitView)
   rememberLocatedJvm("C:\\Some Where\\Bin\\Java.exe");  // kept as chosen
   const std::string entry = "SOFTWARE\\northgale\\quoll\\locatedjvms\\C:/Some Where/Bin/Java.exe";
   RegKey key;
-  EXPECT_TRUE(key.open(HKEY_LOCAL_MACHINE, entry));
+  EXPECT_TRUE(openRuntimeKey(key, HKEY_LOCAL_MACHINE, entry));
   if (kRegistryView != 0) {  // where a 32-bit launcher on a 64-bit system sees it
     const std::string redirected = "Software\\Wow6432Node\\" +
                                    root_.substr(root_.find('\\') + 1) + "\\" + entry;
@@ -158,7 +158,7 @@ TEST_F(RegistrySourcesTest, PreviousInstallations) {
 
 TEST_F(RegistrySourcesTest, TextValuesMustFitTheirBufferWithTheTerminator) {
   RegKey key;
-  ASSERT_TRUE(key.create(HKEY_CURRENT_USER, "bounds"));
+  ASSERT_TRUE(createRuntimeKey(key, HKEY_CURRENT_USER, "bounds"));
   struct Row { DWORD type; std::string bytes; DWORD buffer; bool read; size_t length; } rows[] = {
       {REG_SZ, std::string(8191, 'a') + '\0', kRegistryTextBuffer, true, 8191},
       {REG_SZ, std::string(8192, 'a') + '\0', kRegistryTextBuffer, false, 0},

@@ -1,10 +1,10 @@
-#include "jre/search_sequence.h"
+#include "runtime_search/search_sequence.h"
 
 #include <gtest/gtest.h>
 
-#include "jre/registry_sources.h"
-#include "jre/version_cache.h"
-#include "included/pack200.h"
+#include "runtime/pack200.h"
+#include "runtime_search/registry_sources.h"
+#include "runtime_search/version_cache.h"
 
 namespace {
 std::string describe(const std::vector<SearchEntry>& entries) {

@@ -1,4 +1,4 @@
-#include "coord/single_instance.h"
+#include "session/single_instance.h"
 
 #include <gtest/gtest.h>
 

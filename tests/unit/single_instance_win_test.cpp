@@ -1,4 +1,4 @@
-#include "coord/single_instance.h"
+#include "session/single_instance.h"
 
 #include <windows.h>
 
@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "media/config_table.h"
+#include "base/config_table.h"
 #include "platform/paths.h"
 #include "support/test_exit.h"
 
@@ -43,7 +43,8 @@ TEST(SingleInstanceWinTest, FirstStartHoldsTheSemaphoreAndASecondStartStepsAside
   configTable() = ConfigTable();
   // Trapped even where it should return: a stray second instance would otherwise end the
   // whole test run with exit code 0.
-  ASSERT_EQ(exitCodeOf([] { enforceSingleInstance(); }), -1);
+  std::string semaphoreName;
+  ASSERT_EQ(exitCodeOf([&] { semaphoreName = enforceSingleInstance(); }), -1);
   const std::string local = semaphoreName;
   EXPECT_EQ(local, composeSemaphoreName(instanceIdentityFor(getModulePath()), false));
   EXPECT_EQ(readInstancePid(), GetCurrentProcessId());
@@ -53,14 +54,12 @@ TEST(SingleInstanceWinTest, FirstStartHoldsTheSemaphoreAndASecondStartStepsAside
 
   // The global name is another object, so it is a first start again.
   configTable().narrow[CFG_GLOBAL_INSTANCE_NAME] = "1";
-  ASSERT_EQ(exitCodeOf([] { enforceSingleInstance(); }), -1);
+  ASSERT_EQ(exitCodeOf([&] { semaphoreName = enforceSingleInstance(); }), -1);
   EXPECT_EQ(semaphoreName, "Global\\" + local);
 
   configTable().narrow[CFG_GLOBAL_INSTANCE_NAME] = "0";
   EXPECT_EQ(exitCodeOf([] { enforceSingleInstance(); }), 0);
   configTable() = ConfigTable();
-  // Other suites start the Java side in this process and must not see a name.
-  semaphoreName.clear();
 
   HKEY pids = nullptr;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\northgale\\quoll\\pids\\", 0, KEY_ALL_ACCESS, &pids) ==

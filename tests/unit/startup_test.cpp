@@ -1,11 +1,11 @@
-#include "core/startup.h"
+#include "app/startup.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "platform/text.h"
+#include "base/text.h"
 
 namespace {
 

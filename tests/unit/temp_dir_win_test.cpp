@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <string>
 
-#include "core/error_report.h"
+#include "base/error_report.h"
 #include "platform/diagnostic_log.h"
 #include "platform/temp_dir.h"
+#include "support/quiet_log.h"
 #include "support/scratch_files.h"
 #include "support/test_exit.h"
-#include "support/quiet_log.h"
 
 namespace {
 
@@ -38,7 +38,6 @@ class TempDirWinTest : public QuietLogTest {
   void TearDown() override {
     setTempRootSourcesForTesting(nullptr);
     QuietLogTest::TearDown();
-    launcherTempDir.clear();
   }
   // Makes getTempPath see `root` as GetTempPathA's answer.
   void useTempRoot(const std::string& root) {
@@ -142,7 +141,7 @@ TEST_F(TempDirWinTest, ATempPathTheCodePageCannotHoldIsReplaced) {
 
 TEST_F(TempDirWinTest, LauncherTempDirSitsBesideItsPlaceholder) {
   useTempRoot(scratch.path() + "\\");
-  createLauncherTempDir();
+  const std::string launcherTempDir = createLauncherTempDir();
   ASSERT_GT(launcherTempDir.size(), 4u);
   const std::string placeholder = launcherTempDir.substr(0, launcherTempDir.size() - 4);
   EXPECT_EQ(launcherTempDir.substr(launcherTempDir.size() - 4), "_dir");

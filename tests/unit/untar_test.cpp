@@ -1,5 +1,5 @@
 // The runtime archive reader over hand-made archives, extracting into a scratch directory.
-#include "included/untar.h"
+#include "runtime/untar.h"
 
 #include <gtest/gtest.h>
 
@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "core/error_report.h"
+#include "base/error_report.h"
 #include "platform/diagnostic_log.h"
+#include "support/quiet_log.h"
 #include "support/scratch_files.h"
 #include "support/tar_archives.h"
 #include "support/test_exit.h"
-#include "support/quiet_log.h"
 
 namespace {
 std::string field(const char* text, size_t width = 12) { return std::string(text, width); }

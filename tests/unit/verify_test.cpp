@@ -1,4 +1,4 @@
-#include "media/verify.h"
+#include "payload/verify.h"
 
 #include <gtest/gtest.h>
 
@@ -6,11 +6,11 @@
 #include <cstdio>
 #include <vector>
 
-#include "core/error_report.h"
+#include "base/error_report.h"
 #include "platform/diagnostic_log.h"
 #include "support/payload_bytes.h"
-#include "support/test_exit.h"
 #include "support/quiet_log.h"
+#include "support/test_exit.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "jvm_test_env.h"
-#include "media/extract.h"
+#include "payload/extract.h"
 #include "support/test_exit.h"
 
 using Options = std::vector<std::string>;
@@ -157,7 +157,7 @@ TEST_F(VmOptionsTest, CollectsAllSourcesInOrder) {
   set(CFG_VM_OPTIONS, "-Dconf=1 -include-options \"" + path("my opts.vmoptions") + "\" -Dconf=2");
   set(CFG_ACCEPT_J_ARGUMENTS, "1");
   const Options got = collectVmOptionList(
-      {"-Dp=1"}, {u"-Jprog", u"-J-Xmx512m", u"-q", u"-Jfoo"}, path("setup.exe"));
+      {"-Dp=1"}, {u"-Jprog", u"-J-Xmx512m", u"-q", u"-Jfoo"}, path("setup.exe"), launcherTempDir);
   EXPECT_EQ(got, (Options{"-Dp=1", "-Dconf=1", "-Dfromconf", "-Dconf=2", "prog", "-Xmx512m", "foo",
                           "-Ddefault=1", "-Djava.class.path=cp-from-file"}));
   EXPECT_NE(logText().find("adding options\n\n"), std::string::npos);
@@ -174,7 +174,7 @@ TEST_F(VmOptionsTest, DefaultFileCandidatesAndJArguments) {
     if (row.shortName) d.write("setup.vmoptions", "-Dshort\n");
     if (row.longName) d.write("setup.exe.vmoptions", "-Dlong\n");
     set(CFG_ACCEPT_J_ARGUMENTS, row.accept);
-    Options got = collectVmOptionList({}, {u"setup.exe", u"-J-Xmx1m"}, d.file("setup.exe"));
+    Options got = collectVmOptionList({}, {u"setup.exe", u"-J-Xmx1m"}, d.file("setup.exe"), launcherTempDir);
     got.pop_back();  // the class path
     EXPECT_EQ(got, row.expected) << row.shortName << row.longName << row.accept;
   }
@@ -182,16 +182,16 @@ TEST_F(VmOptionsTest, DefaultFileCandidatesAndJArguments) {
 
 TEST_F(VmOptionsTest, ConfiguredOptionEdgeCases) {
   set(CFG_VM_OPTIONS, "-Da -include-options");
-  EXPECT_EQ(collectVmOptionList({}, {}, path("x.exe")),
+  EXPECT_EQ(collectVmOptionList({}, {}, path("x.exe"), launcherTempDir),
             (Options{"-Da", "-include-options", "-Djava.class.path="}));
   // A record longer than the 8191 bytes the launcher reads is cut there.
   set(CFG_VM_OPTIONS, "-Da " + std::string(9000, 'x'));
-  EXPECT_EQ(collectVmOptionList({}, {}, path("x.exe")),
+  EXPECT_EQ(collectVmOptionList({}, {}, path("x.exe"), launcherTempDir),
             (Options{"-Da", std::string(8191 - 4, 'x'), "-Djava.class.path="}));
   set(CFG_VM_OPTIONS, "-Dx=\"open");
   set(CFG_MSG_WRONG_PARAMETER, "Wrong Parameter Usage");
   testing::internal::CaptureStderr();
-  EXPECT_EQ(exitCodeOf([&] { collectVmOptionList({}, {}, path("x.exe")); }), 1);
+  EXPECT_EQ(exitCodeOf([&] { collectVmOptionList({}, {}, path("x.exe"), launcherTempDir); }), 1);
   EXPECT_EQ(testing::internal::GetCapturedStderr().find("Wrong Parameter Usage"), 0u);
 }
 

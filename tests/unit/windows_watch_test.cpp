@@ -1,4 +1,4 @@
-#include "coord/windows_watch.h"
+#include "session/windows_watch.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "coord/windows_watch.h"
+#include "session/windows_watch.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -7,12 +7,11 @@
 
 #include <string>
 
-#include "coord/install_markers.h"
-#include "core/error_report.h"
-#include "core/startup.h"
-#include "core/work_sequence.h"
-#include "media/config_table.h"
+#include "base/config_table.h"
+#include "base/error_report.h"
+#include "session/install_markers.h"
 #include "support/test_exit.h"
+#include "ui/dialogs_win.h"
 
 namespace {
 
@@ -52,11 +51,9 @@ class WindowsWatchWinTest : public ::testing::Test {
                                  GetModuleHandleA(nullptr), nullptr);
     if (probe == nullptr) GTEST_SKIP() << "no windows without a display";
     DestroyWindow(probe);
-    restartMode = false;
     configTable() = ConfigTable();
     configTable().narrow[CFG_EXECUTABLE_TYPE] = "1";
     setWatchRoundMsForTesting(0);
-    progressStart = 100;
   }
   void TearDown() override {
     // An empty name would mean the whole hive.
@@ -67,7 +64,7 @@ class WindowsWatchWinTest : public ::testing::Test {
     setMarkerKeyForTesting("");
     setWatchRoundMsForTesting(100);
     configTable() = ConfigTable();
-    showMessageBoxes = true;
+    setErrorsInMessageBoxes(true);
   }
 
   void writeOwnMarker(DWORD value) {
@@ -81,6 +78,9 @@ class WindowsWatchWinTest : public ::testing::Test {
   }
 
   std::string key_;
+  // Not a language restart: the watcher clears its marker.
+  InstallMarkers markers{false};
+  int progressStart = 100;
 };
 
 TEST_F(WindowsWatchWinTest, CountsOnlyVisibleWindowsOfTheProcess) {
@@ -114,7 +114,7 @@ TEST_F(WindowsWatchWinTest, MarkerTwoEndsTheWaitHidesTheDialogAndClearsTheMarker
   Windows windows;
   HWND dialog = windows.makeDialog();
   writeOwnMarker(2);
-  watchJavaWindow(dialog);
+  watchJavaWindow(*makeDialogProgress(dialog), progressStart, markers);
   EXPECT_FALSE(IsWindowVisible(dialog));
   EXPECT_EQ(readInstallStarted(true), 0u);
 }
@@ -123,10 +123,12 @@ TEST_F(WindowsWatchWinTest, JavaWindowEndsTheWait) {
   Windows windows;
   HWND dialog = windows.makeDialog();
   writeOwnMarker(1);
-  setInstallStarted(true, false, true);
+  markers.setInstallStarted(true, false, true);
   setWatchRoundMsForTesting(5);  // no exit trap on the watcher's thread: keep far from the limit
   // The Java side's frame shows up while the watcher runs on its own thread.
-  startJavaWindowWatcher(dialog);
+  // The watcher's thread may still be on its way out when the test ends: its progress stays.
+  static Progress* const progress = makeDialogProgress(dialog).release();
+  startJavaWindowWatcher(*progress, progressStart, markers);
   Sleep(50);
   windows.make(true);
   for (int i = 0; i < 500 && IsWindowVisible(dialog); ++i) {
@@ -146,8 +148,8 @@ TEST_F(WindowsWatchWinTest, StartThatNeverAnswersTimesOut) {
   Windows windows;
   HWND dialog = windows.makeDialog();
   writeOwnMarker(1);
-  showMessageBoxes = false;
-  EXPECT_EQ(exitCodeOf([&] { watchJavaWindow(dialog); }), 1);
+  setErrorsInMessageBoxes(false);
+  EXPECT_EQ(exitCodeOf([&] { watchJavaWindow(*makeDialogProgress(dialog), progressStart, markers); }), 1);
   EXPECT_TRUE(IsWindowVisible(dialog)) << "the run ends with the dialog up";
   EXPECT_EQ(SendDlgItemMessageA(dialog, 1001, PBM_GETPOS, 0, 0), 390);
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/work_sequence.h"
+#include "app/work_sequence.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 
 #include "binary_file.h"
 #include "code_page.h"
-#include "media/config_table.h"
-#include "media/extract.h"
+#include "base/config_table.h"
+#include "payload/extract.h"
 
 using Json = nlohmann::ordered_json;
 

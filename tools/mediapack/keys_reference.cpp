@@ -3,7 +3,7 @@
 #include <sstream>
 
 #include "description.h"
-#include "media/config_table.h"
+#include "base/config_table.h"
 #include "version_info.h"
 
 namespace {
@@ -100,7 +100,7 @@ std::string keysReference(bool markdown) {
   std::ostringstream o;
   const auto& records = allRecords();
   if (markdown) {
-    o << "_Generated from src/media/config_records.def by `mediapack keys --markdown`; do not edit. "
+    o << "_Generated from src/base/config_records.def by `mediapack keys --markdown`; do not edit. "
          "Regenerate with `build/host/mediapack keys --markdown > docs/build-description.md`._\n\n";
     o << "# Build description reference\n\n" << kIntro << "\n\n";
     o << "## Fixed keys\n\n| Key | Type | Meaning |\n|---|---|---|\n";

@@ -10,8 +10,8 @@
 #include "binary_file.h"
 #include "description.h"
 #include "code_page.h"
-#include "media/config_table.h"
-#include "media/crc32.h"
+#include "base/config_table.h"
+#include "base/crc32.h"
 #include "media_writer.h"
 #include "pe_file.h"
 #include "pe_image.h"
@@ -161,7 +161,7 @@ bool Inspector::readRecords(Cursor& c, bool wide) {
 }
 
 void Inspector::checkCrc(int64_t payloadStart, int64_t checkedLength, uint32_t expected) {
-  int64_t begin = payloadStart + kMediaHeaderSize;
+  int64_t begin = payloadStart + kPayloadHeaderSize;
   if (checkedLength < 0 || checkedLength > file_.size() - begin) {
     problem("the checked range of " + std::to_string(checkedLength) + " bytes runs past the end of the file (" +
             std::to_string(file_.size() - begin) + " bytes follow the header): the file is truncated");
@@ -368,9 +368,9 @@ int Inspector::run() {
     problem("the file ends inside the payload header");
     return finish();
   }
-  out_ << "header:\n  magic: " << hex32(magic) << (magic == kMediaMagic ? " (ok)" : " (WRONG)") << "\n";
-  if (magic != kMediaMagic) {
-    problem("no payload: the magic is " + hex32(magic) + ", not " + hex32(kMediaMagic));
+  out_ << "header:\n  magic: " << hex32(magic) << (magic == kPayloadMagic ? " (ok)" : " (WRONG)") << "\n";
+  if (magic != kPayloadMagic) {
+    problem("no payload: the magic is " + hex32(magic) + ", not " + hex32(kPayloadMagic));
     return finish();
   }
   out_ << "  checksumPresent: " << static_cast<int32_t>(present) << "\n  expectedCrc: " << hex32(expected)

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "binary_file.h"
-#include "media/crc32.h"
+#include "base/crc32.h"
 #include "pe_file.h"
 #include "pe_image.h"
 #include "runtime_bundle.h"
@@ -130,9 +130,9 @@ Status writeMediaFile(const BuildPlan& plan, const std::string& stubPath, const 
   const std::string config = configurationSection(plan);
   int64_t checked = static_cast<int64_t>(config.size()) + plan.unextractedSize;
   for (const IncludedFile& f : plan.files) checked += 8 + f.size;
-  int64_t end = payloadStart + kMediaHeaderSize + checked;
+  int64_t end = payloadStart + kPayloadHeaderSize + checked;
   int64_t total = (end + kMediaAlignment - 1) / kMediaAlignment * kMediaAlignment;
-  if (total >= kMediaSizeLimit) {
+  if (total >= kMaxMediaFileSize) {
     return Status::failure(kExitBadInput, "the media file would be " + std::to_string(total) +
                                               " bytes; it must stay below 2 GiB (2147483648 bytes)");
   }
@@ -187,7 +187,7 @@ Status writeMediaFile(const BuildPlan& plan, const std::string& stubPath, const 
   }
 
   // The header is filled in last, when the CRC is known.
-  std::string header(kMediaHeaderSize, '\0');
+  std::string header(kPayloadHeaderSize, '\0');
   if (!out.write(header.data(), header.size())) return writeFailed();
   Writer w{out};
   if (!w.put(config.data(), config.size())) return writeFailed();
@@ -206,7 +206,7 @@ Status writeMediaFile(const BuildPlan& plan, const std::string& stubPath, const 
   if (!out.write(padding.data(), padding.size())) return writeFailed();
 
   header.clear();
-  appendU32(header, kMediaMagic);
+  appendU32(header, kPayloadMagic);
   appendU32(header, plan.checksum ? 1 : 0);
   appendU32(header, plan.checksum ? crcFinish(w.crc) : 0);
   appendU64(header, plan.checksum ? static_cast<uint64_t>(w.written) : 0);

@@ -8,14 +8,12 @@
 #include <ostream>
 #include <string>
 
+#include "base/payload_format.h"
 #include "description.h"
 #include "status.h"
 
-constexpr uint32_t kMediaMagic = 0xE8E413D5u;
-constexpr int64_t kMediaHeaderSize = 20;  // magic, checksumPresent, expectedCrc, checkedLength
-constexpr uint8_t kScrambleMask = 0xA7;
+// The media file is padded with zeros to a multiple of this many bytes.
 constexpr int64_t kMediaAlignment = 512;
-constexpr int64_t kMediaSizeLimit = int64_t(1) << 31;  // the launcher holds positions in 32 bits
 
 // The configuration section: narrowCount, narrow records, wideCount, wide records (ids in
 // ascending order).

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <vector>
 
-namespace {
+#include "base/payload_format.h"
 
-constexpr uint32_t kMagic = 0xE8E413D5u;
+namespace {
 
 bool readU32(InputFile& f, int64_t at, uint32_t& v) {
   uint8_t b[4];
@@ -111,7 +111,7 @@ Status examineStub(const std::string& path, PeLayout& layout) {
 
   int64_t extra = file.size() - layout.payloadStart;
   uint32_t first = 0;
-  if (readU32(file, layout.payloadStart, first) && first == kMagic) {
+  if (readU32(file, layout.payloadStart, first) && first == kPayloadMagic) {
     return refuse("stub already carries a payload (at offset " + number(layout.payloadStart) +
                   "); use the launcher as built, not a media file");
   }

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "jlink.h"
-#include "media/config_table.h"
+#include "base/config_table.h"
 #include "runtime_dir.h"
 
 namespace {

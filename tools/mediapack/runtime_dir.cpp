@@ -8,7 +8,7 @@
 
 #include "binary_file.h"
 #include "description.h"
-#include "included/untar.h"
+#include "runtime/untar.h"
 #include "jvm/jvm_library.h"
 
 namespace fs = std::filesystem;

@@ -6,8 +6,8 @@
 #include <cctype>
 #include <cstring>
 
-#include "included/untar.h"
-#include "media/extract.h"
+#include "runtime/untar.h"
+#include "payload/extract.h"
 #include "runtime_archive.h"
 
 namespace {
