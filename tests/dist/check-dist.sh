@@ -31,15 +31,18 @@ user() {  # runs the shell text $1 as a user with an empty environment and the b
   env -i HOME="$scratch/home" PATH="$basic" LC_ALL=C /bin/sh -c "$1"
 }
 
-# Every shared library mediapack needs must come from libc6, which every Debian and Ubuntu
-# system has: nothing of the compiler's runtime, zlib or anything else.
+# Every shared library mediapack needs must come from libc6 or zlib1g, which every Debian and
+# Ubuntu system has: nothing of the compiler's runtime or anything else.
 check_libraries() {  # PROGRAM
   local needed lib owner
   needed=$(readelf -d "$1" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
   [ -n "$needed" ] || fail "$1: readelf lists no shared libraries"
   for lib in $needed; do
     owner=$(dpkg -S "*/$lib" 2>/dev/null | head -n 1 | cut -d: -f1 || true)
-    [ "$owner" = libc6 ] || fail "$1 needs $lib (from ${owner:-no installed package}), which libc6 does not provide"
+    case "$owner" in
+      libc6 | zlib1g) ;;
+      *) fail "$1 needs $lib (from ${owner:-no installed package}), which neither libc6 nor zlib1g provides" ;;
+    esac
   done
 }
 
@@ -122,7 +125,8 @@ case "$mode" in
     [ "$(field Package)" = mediapack ] || fail "Package is \"$(field Package)\""
     [ "$(field Version)" = "$version" ] || fail "Version is \"$(field Version)\", VERSION says $version"
     [ "$(field Architecture)" = amd64 ] || fail "Architecture is \"$(field Architecture)\""
-    [[ $(field Depends) =~ ^libc6\ \(\>=\ [0-9.]+\)$ ]] || fail "Depends is \"$(field Depends)\", not libc6 (>= ...)"
+    [[ $(field Depends) =~ ^libc6\ \(\>=\ [0-9.]+\),\ zlib1g\ \(\>=\ [0-9:.]+\)$ ]] ||
+      fail "Depends is \"$(field Depends)\", not libc6 (>= ...), zlib1g (>= ...)"
     [[ $(field Installed-Size) =~ ^[0-9]+$ ]] || fail "Installed-Size is \"$(field Installed-Size)\""
     for f in Maintainer Section Priority Description; do [ -n "$(field $f)" ] || fail "no $f field"; done
     [ -z "$(dpkg-deb -I "$deb" | grep -E ' (pre|post)(inst|rm)$' || true)" ] || fail "the package has maintainer scripts"
@@ -132,12 +136,12 @@ case "$mode" in
     dpkg-deb -x "$deb" "$root"
     exercise "$root/usr" extracted
 
-    # Installed by dpkg into a fresh root whose database knows only this system's libc6, so
-    # that the package's dependencies are checked against a real libc6.
+    # Installed by dpkg into a fresh root whose database knows only this system's libc6 and
+    # zlib1g, so that the package's dependencies are checked against the real ones.
     root=$scratch/installed
     admin=$root/var/lib/dpkg
     mkdir -p "$admin/info" "$admin/updates" "$admin/triggers"
-    dpkg-query -s libc6 >"$admin/status"
+    { dpkg-query -s libc6; echo; dpkg-query -s zlib1g; } >"$admin/status"
     : >"$admin/available"
     dpkg --root="$root" --log="$scratch/dpkg.log" -i "$deb" >"$scratch/dpkg.out" 2>&1 ||
       { fail "dpkg -i failed:"; cat "$scratch/dpkg.out" >&2; }
