@@ -23,9 +23,13 @@ std::string toNarrow(UINT codePage, const std::u16string& text, bool* usedDefaul
   const wchar_t* src = reinterpret_cast<const wchar_t*>(text.data());
   const int len = static_cast<int>(text.size());
   BOOL used = FALSE;
-  // UTF-8 and UTF-7 accept neither a default character nor the flag asking for it.
+  // UTF-8 and UTF-7 accept neither a default character nor the flag asking for it. Other code
+  // pages would map a character they lack to a look-alike ("\u0141dir" to "Ldir") without
+  // saying so: a path that silently names another file. Without best fit such a character
+  // takes the default character, which the caller is told of.
   const bool utf = codePage == CP_UTF8 || codePage == CP_UTF7;
-  int n = WideCharToMultiByte(codePage, 0, src, len, nullptr, 0, utf ? nullptr : "?",
+  const DWORD flags = utf ? 0 : WC_NO_BEST_FIT_CHARS;
+  int n = WideCharToMultiByte(codePage, flags, src, len, nullptr, 0, utf ? nullptr : "?",
                               utf ? nullptr : &used);
   if (n <= 0) {
     if (usedDefault) *usedDefault = true;
@@ -33,7 +37,7 @@ std::string toNarrow(UINT codePage, const std::u16string& text, bool* usedDefaul
   }
   std::string out(static_cast<size_t>(n), '\0');
   used = FALSE;
-  WideCharToMultiByte(codePage, 0, src, len, &out[0], n, utf ? nullptr : "?",
+  WideCharToMultiByte(codePage, flags, src, len, &out[0], n, utf ? nullptr : "?",
                       utf ? nullptr : &used);
   if (usedDefault) *usedDefault = used != FALSE;
   return out;

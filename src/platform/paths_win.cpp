@@ -9,6 +9,7 @@
 #include "base/text.h"
 #include "platform/find_handle_win.h"
 #include "platform/paths.h"
+#include "platform/paths_win.h"
 #include "platform/system_library.h"
 
 namespace {
@@ -120,6 +121,14 @@ struct ShellObjects {
 
 uint32_t resolveLongPathName(const char* path, char* buffer, uint32_t size) {
   return longPathResolver.load()(path, buffer, size);
+}
+
+std::string exactNarrowPath(const std::wstring& wide) {
+  std::string narrow;
+  if (wideToNarrow(wideOf(wide.c_str()), narrow)) return narrow;
+  const std::wstring shortForm = wideLongOrShort(&GetShortPathNameW, wide);
+  if (shortForm != wide && wideToNarrow(wideOf(shortForm.c_str()), narrow)) return narrow;
+  return std::string();
 }
 
 bool isNT() {

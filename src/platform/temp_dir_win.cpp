@@ -11,6 +11,7 @@
 #include "platform/diagnostic_log.h"
 #include "platform/find_handle_win.h"
 #include "platform/paths.h"
+#include "platform/paths_win.h"
 #include "platform/temp_dir.h"
 
 namespace {
@@ -19,11 +20,14 @@ constexpr DWORD kPathBuffer = 8192;
 const TempRootSources* testSources = nullptr;
 
 uint32_t systemTempPath(std::string& out) {
-  std::vector<char> buffer(kPathBuffer);
-  const DWORD n = GetTempPathA(kPathBuffer, buffer.data());
+  // Asked in UTF-16: the narrow call would map a character the code page lacks to a look-alike
+  // and name another folder ("\u0141temp" as "Ltemp"). The exact narrow form is taken, else the
+  // short name; a folder with neither counts as no temporary folder.
+  std::vector<wchar_t> buffer(kPathBuffer);
+  const DWORD n = GetTempPathW(kPathBuffer, buffer.data());
   // A result that does not fit leaves the buffer's contents undefined: treat it as empty.
-  out = (n > 0 && n < kPathBuffer) ? std::string(buffer.data(), n) : std::string();
-  return n;
+  out = (n > 0 && n < kPathBuffer) ? exactNarrowPath(std::wstring(buffer.data(), n)) : std::string();
+  return out.empty() ? 0 : static_cast<uint32_t>(out.size());
 }
 
 std::string systemWindowsDirectory() {

@@ -1034,4 +1034,22 @@ TEST_F(LaunchE2ETest, ThePathSourceSearchesOnlyThePathAndNeverTheInstallersFolde
   }
 }
 
+TEST_F(LaunchE2ETest, AFolderNameTheCodePageLacksStillNamesTheInstallersOwnFile) {
+  // Code page 1252 has no "\u0141": mapped to a look-alike, the launcher's own path would name
+  // the sibling folder "Ldir" and read whatever lies there.
+  const std::string home = dir_ + "/rt";
+  makeRuntime(home);
+  Installer installer;
+  installer.records = {{CFG_MAIN_CLASS, "app.Main"}, {CFG_JRE_SEARCH_SEQUENCE, "EQUOLL_TEST_JRE"}};
+  const std::string real = dir_ + "/\xC5\x81" "dir";
+  mkdir(real.c_str(), 0755);
+  mkdir((dir_ + "/Ldir").c_str(), 0755);
+  const std::string exe = writeInstaller(installer, "\xC5\x81" "dir/setup.exe");
+  writeFileBytes(dir_ + "/Ldir/setup.exe", Bytes(4096, 0x5A));
+  const WineResult result = run(exe, {"-q"}, {{"QUOLL_TEST_JRE", winePathOf(home)}});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_TRUE(pathExists(record_)) << "the Java side was started from the real payload";
+  removeStartMarkers(prefix_->path());
+}
+
 }  // namespace
