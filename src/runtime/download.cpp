@@ -157,6 +157,15 @@ bool transferBody(DownloadChannel& channel, DownloadSink& sink, DownloadProgress
     channel.closeRequest();
     channel.closeInternet();
   };
+  // A write that fails - or a close, where a full disk often shows first - leaves nothing.
+  auto failedWrite = [&] {
+    const uint32_t error = sink.lastError();
+    sink.discard();
+    closeHandles();
+    logError("writing the destination file %s failed with error code %d", sink.path().c_str(),
+             static_cast<int>(error));
+    return false;
+  };
   if (length == 0) {
     logError("Server sent an empty file");
     closeHandles();
@@ -191,14 +200,7 @@ bool transferBody(DownloadChannel& channel, DownloadSink& sink, DownloadProgress
     }
     got = std::min(got, wanted);
     received += got;
-    if (!sink.write(chunk.data(), got)) {
-      const uint32_t error = sink.lastError();
-      sink.discard();
-      closeHandles();
-      logError("writing the destination file %s failed with error code %d", sink.path().c_str(),
-               static_cast<int>(error));
-      return false;
-    }
+    if (!sink.write(chunk.data(), got)) return failedWrite();
     if (progress) {
       const uint32_t now = progress->nowMs();
       // The first chunk always shows, then at most twice a second.
@@ -209,14 +211,7 @@ bool transferBody(DownloadChannel& channel, DownloadSink& sink, DownloadProgress
       }
     }
   }
-  if (!sink.close()) {
-    const uint32_t error = sink.lastError();
-    sink.discard();
-    closeHandles();
-    logError("writing the destination file %s failed with error code %d", sink.path().c_str(),
-             static_cast<int>(error));
-    return false;
-  }
+  if (!sink.close()) return failedWrite();
   closeHandles();
   logMessage("download successful");
   return true;
