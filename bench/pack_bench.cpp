@@ -18,47 +18,15 @@
 #include <thread>
 #include <vector>
 
+#include "bench_support.h"
 #include "runtime_archive.h"
 #include "runtime_dir.h"
 
 namespace {
 
-bool isRealDirectory(const std::string& path) {
-  struct stat info;
-  return lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-std::string findJdk() {
-  const char* javaHome = std::getenv("JAVA_HOME");
-  if (javaHome != nullptr && *javaHome != '\0') return javaHome;
-  std::vector<std::string> names;
-  if (DIR* dir = opendir("/usr/lib/jvm")) {
-    while (const dirent* entry = readdir(dir)) names.push_back(entry->d_name);
-    closedir(dir);
-  }
-  std::sort(names.begin(), names.end());
-  for (const std::string& name : names) {
-    const std::string home = "/usr/lib/jvm/" + name;
-    if (name[0] != '.' && isRealDirectory(home) && access((home + "/bin/java").c_str(), X_OK) == 0) return home;
-  }
-  return std::string();
-}
-
-int run(const std::string& command) { return std::system(command.c_str()); }
-
 int64_t fileSize(const std::string& path) {
   struct stat info;
   return stat(path.c_str(), &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
-}
-
-double wallSeconds() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const size_t middle = values.size() / 2;
-  return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
 // The copied JDK and its entries, made once; the scratch directory goes at exit.
@@ -74,10 +42,7 @@ struct RuntimeCopy {
       error = "no JDK found (set JAVA_HOME)";
       return;
     }
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/pack_bench_XXXXXX";
-    if (mkdtemp(&pattern[0]) == nullptr) std::abort();
-    directory = pattern;
+    directory = makeScratchDirectory("pack_bench_");
     home = directory + "/jdk";
     // Links that lead nowhere are left out by cp with a message; the rest become copies.
     run("cp -rL '" + jdk + "' '" + home + "' 2>/dev/null");

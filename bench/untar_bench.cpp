@@ -21,40 +21,11 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "payload/extract.h"
 #include "runtime/untar.h"
 
 namespace {
-
-bool isDirectory(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-bool isRealDirectory(const std::string& path) {
-  struct stat info;
-  return lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-std::string findJdk() {
-  const char* javaHome = std::getenv("JAVA_HOME");
-  if (javaHome != nullptr && isDirectory(std::string(javaHome) + "/bin")) return javaHome;
-  std::vector<std::string> names;
-  if (DIR* dir = opendir("/usr/lib/jvm")) {
-    while (const dirent* entry = readdir(dir)) names.push_back(entry->d_name);
-    closedir(dir);
-  }
-  std::sort(names.begin(), names.end());
-  for (const std::string& name : names) {
-    const std::string home = "/usr/lib/jvm/" + name;
-    if (name[0] != '.' && isRealDirectory(home) && access((home + "/bin/java").c_str(), X_OK) == 0) {
-      return home;
-    }
-  }
-  return std::string();
-}
-
-int run(const std::string& command) { return std::system(command.c_str()); }
 
 // The archive, made once; the scratch directory goes at exit.
 struct RuntimeArchive {
@@ -69,10 +40,7 @@ struct RuntimeArchive {
       error = "no JDK found (set JAVA_HOME)";
       return;
     }
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/untar_bench_XXXXXX";
-    if (mkdtemp(&pattern[0]) == nullptr) std::abort();
-    directory = pattern;
+    directory = makeScratchDirectory("untar_bench_");
     path = directory + "/jre.tar.gz";
     if (run("tar czf '" + path + "' -C '" + jdk + "' .") != 0) {
       error = "tar czf failed";
@@ -108,16 +76,6 @@ double childrenCpuSeconds() {
   getrusage(RUSAGE_CHILDREN, &usage);
   return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
          (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double wallSeconds() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const size_t middle = values.size() / 2;
-  return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
 // Each round unpacks the archive twice into fresh directories, the launcher's reader first,
