@@ -50,7 +50,8 @@ std::string getTempPath();
 // true when a directory can be created inside `directory`; the probe never stays behind.
 bool isWritableDir(const std::string& directory);
 // A new unique file path under the temporary root; normally the system has just created it
-// empty. When it cannot, the name is made from rand() and nothing is created.
+// empty. When it cannot, the name is made from the system's random generator (which cannot be
+// guessed) and nothing is created.
 std::string makeTempFileName();
 // The temporary root followed by "qlz_p", `number` and ".tmp". Creates nothing.
 std::string makeProcessFileName(uint32_t number);
@@ -64,7 +65,8 @@ void emptyDirectory(const std::string& directory);
 
 // Test seam: where the system's answers come from. A null member keeps the real call.
 struct TempRootSources {
-  // GetTempPathA: returns its result (length, 0 on failure) and the path in `out`.
+  // The system's temporary folder (GetTempPathW, taken in its exact narrow form or short
+  // name): returns its length (0 on failure or without an exact form) and the path in `out`.
   uint32_t (*tempPath)(std::string& out) = nullptr;
   // GetWindowsDirectoryA.
   std::string (*windowsDirectory)() = nullptr;

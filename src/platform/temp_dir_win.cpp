@@ -1,10 +1,11 @@
 // The system-bound temporary directory operations on Windows.
+// rand_s: the C runtime's random numbers from the system's generator.
+#define _CRT_RAND_S
 #include <windows.h>
 
 #include <direct.h>
 
 #include <cstdlib>
-#include <ctime>
 #include <vector>
 
 #include "base/error_report.h"
@@ -106,8 +107,11 @@ std::string makeTempFileName() {
     name = buffer.data();
   } else {
     logMessage("GetTempFileName failed (last error %d)", static_cast<int>(GetLastError()));
-    srand(static_cast<unsigned>(time(nullptr)));
-    name = fallbackTempFileName(root, rand());
+    // A name that others could guess (the time of day) lets them prepare the directory it
+    // leads to; the system's generator cannot be guessed.
+    unsigned int number = 0;
+    if (rand_s(&number) != 0) fatalInternalError(InternalError::TempDirectory);
+    name = fallbackTempFileName(root, static_cast<int>(number & 0x7FFFFFFF));
   }
   logMessage("tempFile is %s", name.c_str());
   return name;
