@@ -50,9 +50,13 @@ std::string fullPathOf(const char* name) {
   return _fullpath(buffer.data(), name, kPathBuffer) ? std::string(buffer.data()) : std::string();
 }
 
+// The rest of the run works relative to this directory (the restart loads "jre" from it):
+// going on from wherever the process happens to be, perhaps a downloads folder, would read
+// files nobody extracted.
 void enterTempDir(const std::string& directory) {
   if (_chdir(directory.c_str()) != 0) {
     logError("Could not change working dir to %s", directory.c_str());
+    fatalInternalError(InternalError::TempDirectory);
   }
 }
 
