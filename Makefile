@@ -15,8 +15,9 @@ export WINEDEBUG ?= -all
 # Seconds per fuzz target: `make fuzz` runs each this long, `make test` a short smoke run.
 FUZZ_SECONDS ?= 60
 FUZZ_SMOKE_SECONDS ?= 15
+RESULTS := $(TOP)/build/test-results
 
-.PHONY: all deps build host win32 win64 asan fuzz-build fuzz test demo bench dist clean
+.PHONY: all results-clean deps build host win32 win64 asan fuzz-build fuzz test demo bench dist clean
 
 all: build
 
@@ -67,23 +68,29 @@ $(ASAN_TREE)/CMakeCache.txt:
 
 asan: deps $(ASAN_TREE)/CMakeCache.txt
 	cmake --build $(ASAN_TREE) -j $(JOBS) --target unit_tests tool_tests
-	UBSAN_OPTIONS=print_stacktrace=1 $(ASAN_TREE)/tests/unit_tests --gtest_brief=1
+	UBSAN_OPTIONS=print_stacktrace=1 $(ASAN_TREE)/tests/unit_tests --gtest_brief=1 \
+	  --gtest_output=xml:$(RESULTS)/asan-unit.xml
 	UBSAN_OPTIONS=print_stacktrace=1 $(ASAN_TREE)/tests/tool_tests --gtest_brief=1 \
-	  --gtest_filter='-$(ASAN_WINE_TESTS)'
+	  --gtest_filter='-$(ASAN_WINE_TESTS)' --gtest_output=xml:$(RESULTS)/asan-tool.xml
 
 # Says whether the entries named "...32" (the shipped i686 build under 32-bit Wine) run here,
 # and why not where they are skipped: ctest itself shows a skipped entry without its output.
 SAY_32BIT = if r=$$(scripts/runs-32bit.sh 2>&1); then echo "32-bit: this machine runs 32-bit code; the *32 entries run the shipped i686 build"; \
   else echo "32-bit: $$r; the *32 entries are skipped"; fi
 
-test: build asan fuzz-build
+# Every run leaves a JUnit file in $(RESULTS); the last line of `make test` adds them up.
+test: results-clean build asan fuzz-build
 	@$(SAY_32BIT)
 	@scripts/wine-up.sh
-	cd build/host && ctest --output-on-failure -j 2
-	cd build/win64 && ctest --output-on-failure
-	cd build/win32 && ctest --output-on-failure
+	cd build/host && ctest --output-on-failure -j 2 --output-junit $(RESULTS)/host.xml
+	cd build/win64 && ctest --output-on-failure --output-junit $(RESULTS)/win64.xml
+	cd build/win32 && ctest --output-on-failure --output-junit $(RESULTS)/win32.xml
 	FUZZ_BUILD_DIR=build/fuzz scripts/fuzz.sh $(FUZZ_SMOKE_SECONDS)
 	@$(SAY_32BIT)
+	@scripts/test-summary.sh $(RESULTS)/*.xml
+
+results-clean:
+	@rm -rf $(RESULTS) && mkdir -p $(RESULTS)
 
 # Benchmarks (Google Benchmark, host build); numbers, not pass/fail. The start-up benchmark
 # runs the x86_64 launcher under Wine; pack_bench packs the installed JDK as a bundled
