@@ -150,13 +150,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   formatDownloadProgress(format, in.ConsumeIntegral<uint64_t>(), in.ConsumeIntegral<uint64_t>(),
                          in.ConsumeIntegral<uint32_t>());
 
+  // The installer's demands: mostly well-formed, sometimes not.
+  DownloadCheck check;
+  const std::string digestText = in.ConsumeBool() ? in.ConsumeRandomLengthString(70) : std::string();
+  const std::string sizeText = in.ConsumeBool() ? in.ConsumeRandomLengthString(24) : std::string();
+  if (!makeDownloadCheck(digestText, sizeText, check)) check = DownloadCheck();
+  fuzzCheck(!check.hasDigest || digestText.size() == 64, "a digest from other than 64 digits");
+
   PlayedChannel channel(in);
   CountingSink sink(in);
   PlayedProgress progress(in, format);
   const bool withProgress = in.ConsumeBool();
   bool ok = false;
   try {
-    ok = downloadFile(channel, sink, withProgress ? &progress : nullptr);
+    ok = downloadFile(channel, sink, withProgress ? &progress : nullptr, check);
   } catch (const FuzzExit&) {
     fuzzCheck(false, "the transfer is never fatal");
   }
@@ -165,6 +172,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (ok) {
     fuzzCheck(sink.state == CountingSink::State::Closed, "success without a closed file");
     fuzzCheck(sink.written == channel.announced, "success with other than the announced length");
+    fuzzCheck(check.maxBytes == 0 || sink.written <= check.maxBytes, "success above the largest size");
   } else {
     fuzzCheck(sink.state != CountingSink::State::Open && sink.state != CountingSink::State::Closed,
               "a failed download left its file");

@@ -10,7 +10,7 @@ packages=(
   cmake make g++ clang libclang-rt-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  libz-mingw-w64-dev zlib1g-dev
+  libz-mingw-w64-dev zlib1g-dev nettle-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   wine wine64
   xvfb xdotool imagemagick x11-utils

@@ -108,7 +108,31 @@ std::u16string formatDownloadProgress(const std::u16string& format, uint64_t rec
   return text;
 }
 
-bool downloadFile(DownloadChannel& channel, DownloadSink& sink, DownloadProgress* progress) {
+bool makeDownloadCheck(const std::string& digestText, const std::string& maxSizeText, DownloadCheck& check) {
+  check = DownloadCheck();
+  if (!digestText.empty()) {
+    if (!parseSha256(digestText, check.digest)) {
+      logError("The runtime archive's SHA-256 \"%s\" is not 64 hexadecimal digits", digestText.c_str());
+      return false;
+    }
+    check.hasDigest = true;
+  }
+  if (!maxSizeText.empty()) {
+    uint64_t value = 0;
+    for (char c : maxSizeText) {
+      if (c < '0' || c > '9' || value > (UINT64_MAX - 9) / 10) {
+        logError("The runtime archive's largest size \"%s\" is not a byte count", maxSizeText.c_str());
+        return false;
+      }
+      value = value * 10 + static_cast<uint64_t>(c - '0');
+    }
+    check.maxBytes = value;
+  }
+  return true;
+}
+
+bool downloadFile(DownloadChannel& channel, DownloadSink& sink, DownloadProgress* progress,
+                  const DownloadCheck& check) {
   if (progress) progress->showConnecting();
   const uint32_t connect = channel.attemptConnect();
   if (connect != 0) logError("InternetAttemptConnect returned %d", static_cast<int>(connect));
@@ -148,10 +172,11 @@ bool downloadFile(DownloadChannel& channel, DownloadSink& sink, DownloadProgress
       return false;
     }
   }
-  return transferBody(channel, sink, progress, length);
+  return transferBody(channel, sink, progress, length, check);
 }
 
-bool transferBody(DownloadChannel& channel, DownloadSink& sink, DownloadProgress* progress, uint32_t length) {
+bool transferBody(DownloadChannel& channel, DownloadSink& sink, DownloadProgress* progress, uint32_t length,
+                  const DownloadCheck& check) {
   logMessage("file size: %d, handle %p", static_cast<int>(length), channel.requestHandle());
   auto closeHandles = [&] {
     channel.closeRequest();
@@ -168,6 +193,18 @@ bool transferBody(DownloadChannel& channel, DownloadSink& sink, DownloadProgress
   };
   if (length == 0) {
     logError("Server sent an empty file");
+    closeHandles();
+    return false;
+  }
+  if (check.maxBytes != 0 && length > check.maxBytes) {
+    logError("Server announced %u bytes; this installer accepts at most %llu", length,
+             static_cast<unsigned long long>(check.maxBytes));
+    closeHandles();
+    return false;
+  }
+  Sha256 hash;
+  if (check.hasDigest && !hash.ok()) {
+    logError("No SHA-256 to check the download with");
     closeHandles();
     return false;
   }
@@ -200,6 +237,7 @@ bool transferBody(DownloadChannel& channel, DownloadSink& sink, DownloadProgress
     }
     got = std::min(got, wanted);
     received += got;
+    if (check.hasDigest) hash.update(chunk.data(), got);
     if (!sink.write(chunk.data(), got)) return failedWrite();
     if (progress) {
       const uint32_t now = progress->nowMs();
@@ -213,6 +251,16 @@ bool transferBody(DownloadChannel& channel, DownloadSink& sink, DownloadProgress
   }
   if (!sink.close()) return failedWrite();
   closeHandles();
+  if (check.hasDigest) {
+    Sha256Digest got{};
+    if (!hash.finish(got) || got != check.digest) {
+      logError("The downloaded archive's SHA-256 %s differs from the expected %s", sha256Hex(got).c_str(),
+               sha256Hex(check.digest).c_str());
+      sink.discard();
+      return false;
+    }
+    logMessage("SHA-256 matches");
+  }
   logMessage("download successful");
   return true;
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/progress.h"
+#include "platform/sha256.h"
 
 // ---- Pure rules ----
 
@@ -89,13 +90,29 @@ class DownloadProgress {
   virtual void showProgress(uint64_t received, uint64_t length, uint32_t elapsedMs) = 0;
 };
 
+// What an installer demands of a downloaded archive beyond a good transfer.
+struct DownloadCheck {
+  // The largest body accepted, in bytes; 0: no bound.
+  uint64_t maxBytes = 0;
+  bool hasDigest = false;
+  Sha256Digest digest{};
+};
+// The check from the texts of the digest and size records (empty: not demanded). False for a
+// digest that is not 64 hexadecimal digits or a negative size: such an installer cannot be
+// trusted to have named what it meant, so it downloads nothing.
+bool makeDownloadCheck(const std::string& digestText, const std::string& maxSizeText, DownloadCheck& check);
+
 // Connect, learn the content length (kContentLengthAttempts tries, reopening the address
 // after each failure), then transferBody. False on any failure, every handle closed.
-bool downloadFile(DownloadChannel& channel, DownloadSink& sink, DownloadProgress* progress);
+bool downloadFile(DownloadChannel& channel, DownloadSink& sink, DownloadProgress* progress,
+                  const DownloadCheck& check = {});
 // Reads exactly `length` bytes into the sink. An announced length of 0 is refused before
-// the file is made ("Server sent an empty file"): no runtime archive is empty. On failure
+// the file is made ("Server sent an empty file"): no runtime archive is empty; so is one
+// above check.maxBytes. With a digest, the body is hashed as it arrives and a body whose
+// SHA-256 differs is discarded: nothing the network changed reaches the untar. On failure
 // nothing is left behind: the file is discarded and the handles are closed.
-bool transferBody(DownloadChannel& channel, DownloadSink& sink, DownloadProgress* progress, uint32_t length);
+bool transferBody(DownloadChannel& channel, DownloadSink& sink, DownloadProgress* progress, uint32_t length,
+                  const DownloadCheck& check = {});
 
 // ---- System-bound operations ----
 

@@ -217,13 +217,17 @@ bool loadWinInet() {
 void downloadArchive(Progress& progress, const std::string& url) {
   progress.setText(getConfigWideText(CFG_WMSG_DOWNLOADING));
   progress.showDetail(true);
+  DownloadCheck check;
+  if (!makeDownloadCheck(getConfigText(CFG_JRE_DOWNLOAD_SHA256), getConfigText(CFG_JRE_DOWNLOAD_MAX_SIZE), check)) {
+    fatalWideConfigError(CFG_WMSG_DOWNLOAD_FAILED);
+  }
   if (!loadWinInet()) fatalWideConfigError(CFG_WMSG_WININET_FAILED);
   WinInetChannel channel(url);
   FileSink sink(kArchiveName);
   if (progress.shown()) {
     ShownDownloadProgress shown(progress);
-    if (!downloadFile(channel, sink, &shown)) fatalWideConfigError(CFG_WMSG_DOWNLOAD_FAILED);
-  } else if (!downloadFile(channel, sink, nullptr)) {
+    if (!downloadFile(channel, sink, &shown, check)) fatalWideConfigError(CFG_WMSG_DOWNLOAD_FAILED);
+  } else if (!downloadFile(channel, sink, nullptr, check)) {
     fatalWideConfigError(CFG_WMSG_DOWNLOAD_FAILED);
   }
   progress.showDetail(false);

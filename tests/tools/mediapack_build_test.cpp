@@ -290,6 +290,10 @@ TEST_F(Build, RefusesBadDescriptionsNamingTheKey) {
       {R"({"records": []})", R"("records" must be an object)"},
       {R"({"unextracted": 5})", R"("unextracted" must be)"},
       {R"({"stub": ""})", R"("stub" must be)"},
+      // A downloaded runtime runs in the installer's process.
+      {R"({"jreDownloadLocation": "HTTP://example.org/jre.tar.gz"})", R"("jreDownloadLocation" is a plain http address)"},
+      {R"({"jreDownloadLocation": "https://e.org/j", "jreDownloadSha256": "abc"})", R"("jreDownloadSha256" must be)"},
+      {R"({"jreDownloadMaxSize": -5})", R"("jreDownloadMaxSize" must be a byte count)"},
       // Files
       {R"({"files": ["nope.jar"]})", "nope.jar: No such file"},
       {R"({"files": ["x"]})", "x: it is a directory"},

@@ -245,4 +245,43 @@ TEST(DownloadTransferTest, FailuresLeaveNothingBehindAndCloseEveryHandle) {
   }
 }
 
+// The digest and size an installer names: a body that differs or is larger never stays.
+TEST(DownloadTransferTest, TheNamedDigestAndSizeDecideWhatIsKept) {
+  const std::string body(50000, 'y');
+  // sha256 of 50000 'y' bytes, worked out independently: `head -c 50000 /dev/zero | tr '\0' y | sha256sum`.
+  const std::string digest = "b9e11990922adb72d60c1d50e12bc8f575f4e89dc1bfc8f2cca8e01fb747a7f2";
+  std::string other = digest;
+  other[0] = other[0] == '0' ? '1' : '0';
+  struct Row {
+    const char* name;
+    std::string digest, maxSize;
+    bool kept;
+    bool opened;
+  } rows[] = {
+      {"nothing demanded", "", "", true, true},
+      {"matching digest, either case", "B9E11990922ADB72D60C1D50E12BC8F575F4E89DC1BFC8F2CCA8E01FB747A7F2", "50000", true, true},
+      {"another digest", other, "", false, true},
+      {"larger than allowed", digest, "49999", false, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    DownloadCheck check;
+    ASSERT_TRUE(makeDownloadCheck(row.digest, row.maxSize, check));
+    FakeChannel channel;
+    channel.body = body;
+    channel.length = 50000;
+    FakeSink sink;
+    EXPECT_EQ(downloadFile(channel, sink, nullptr, check), row.kept);
+    EXPECT_EQ(sink.opened, row.opened);
+    EXPECT_EQ(sink.discarded, row.opened && !row.kept);
+    EXPECT_EQ(channel.count("closeInternet"), 1);
+  }
+  DownloadCheck check;
+  for (const char* bad : {"abc", " b9e11990922adb72d60c1d50e12bc8f575f4e89dc1bfc8f2cca8e01fb747a7f2", "zz"}) {
+    EXPECT_FALSE(makeDownloadCheck(bad, "", check)) << bad;
+  }
+  EXPECT_FALSE(makeDownloadCheck("", "-1", check));
+  EXPECT_FALSE(makeDownloadCheck("", "99999999999999999999999", check));
+}
+
 }  // namespace

@@ -1,6 +1,7 @@
 #include "description.h"
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cstring>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include "code_page.h"
 #include "base/config_table.h"
 #include "payload/extract.h"
+#include "platform/sha256.h"
 
 using Json = nlohmann::ordered_json;
 
@@ -187,6 +189,7 @@ class DescriptionReader {
   Status readRuntime(const Json& value);
   Status readJlink(const Json& value);
   Status addRuntimeFile();
+  Status checkDownloadRecords() const;
   Status addText(int32_t id, const std::string& where, const Json& value, bool wide);
   Status encode(const std::string& where, const std::string& utf8, bool wide, size_t limit, std::string& out) const;
   Status checkReadable(const std::string& where, const std::string& path, int64_t& size) const;
@@ -258,6 +261,8 @@ Status DescriptionReader::read(const Json& root) {
     s = readMessages(Json::object());
     if (!s.ok()) return s;
   }
+  s = checkDownloadRecords();
+  if (!s.ok()) return s;
   if (launcherRuntime_) {
     s = addLauncherRuntime();
     if (!s.ok()) return s;
@@ -556,6 +561,31 @@ Status DescriptionReader::readJlink(const Json& value) {
     if (!s.ok()) return s;
   } else {
     request.options = defaultJlinkOptions();
+  }
+  return Status::success();
+}
+
+// A downloaded runtime is loaded into the installer's process: the description must say what
+// it expects when the network can change it on the way.
+Status DescriptionReader::checkDownloadRecords() const {
+  auto text = [&](int32_t id) {
+    auto it = plan_.narrow.find(id);
+    return it == plan_.narrow.end() ? std::string() : it->second;
+  };
+  const std::string digest = text(CFG_JRE_DOWNLOAD_SHA256);
+  Sha256Digest parsed;
+  if (!digest.empty() && !parseSha256(digest, parsed)) {
+    return fail("\"jreDownloadSha256\" must be the archive's SHA-256 as 64 hexadecimal digits, not \"" + digest + "\"");
+  }
+  const std::string maxSize = text(CFG_JRE_DOWNLOAD_MAX_SIZE);
+  if (!maxSize.empty() && maxSize[0] == '-') {
+    return fail("\"jreDownloadMaxSize\" must be a byte count, not " + maxSize);
+  }
+  std::string scheme = text(CFG_JRE_DOWNLOAD_LOCATION).substr(0, 7);
+  for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (scheme == "http://" && digest.empty()) {
+    return fail("\"jreDownloadLocation\" is a plain http address: anyone on the way can change what arrives, so "
+                "give the archive's SHA-256 in \"jreDownloadSha256\" (or use https)");
   }
   return Status::success();
 }

@@ -1,0 +1,34 @@
+#include "platform/sha256.h"
+
+namespace {
+
+int hexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+bool parseSha256(const std::string& hex, Sha256Digest& digest) {
+  if (hex.size() != 2 * digest.size()) return false;
+  for (size_t i = 0; i < digest.size(); ++i) {
+    const int high = hexValue(hex[2 * i]);
+    const int low = hexValue(hex[2 * i + 1]);
+    if (high < 0 || low < 0) return false;
+    digest[i] = static_cast<uint8_t>(high << 4 | low);
+  }
+  return true;
+}
+
+std::string sha256Hex(const Sha256Digest& digest) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  hex.reserve(2 * digest.size());
+  for (uint8_t byte : digest) {
+    hex += kDigits[byte >> 4];
+    hex += kDigits[byte & 15];
+  }
+  return hex;
+}
