@@ -13,6 +13,7 @@
 #include "payload/media_file.h"
 #include "platform/diagnostic_log.h"
 #include "platform/paths.h"
+#include "platform/system_library.h"
 #include "session/install_markers.h"
 #include "session/reboot.h"
 #include "session/single_instance.h"
@@ -58,6 +59,9 @@ bool attachConsole() {
 }
 
 int runLauncher(void* instance, const char* commandLine) {
+  // Before anything loads a library by name: an installer is started from a folder full of
+  // files nobody checked, and none of them may stand in for a library the process loads.
+  const DllSearch dllSearch = restrictDllSearch();
   if (commandLine == nullptr) commandLine = "";
   if (isRebootCommandLine(commandLine)) {
     rebootSystem();
@@ -84,6 +88,9 @@ int runLauncher(void* instance, const char* commandLine) {
   // apply to it.
   if (!argumentsBalanced) fatalConfigError(CFG_MSG_WRONG_PARAMETER);
   run.productWord = productWordFor(getConfigText(CFG_PRODUCT_KIND));
+  logMessage(dllSearch == DllSearch::Restricted
+                 ? "DLL search restricted to the system directory"
+                 : "DLL search cannot be restricted on this system; only the current directory was left out");
 
   if (!run.restartMode) {
     const std::string workingDirectory = getConfigText(CFG_WORKING_DIRECTORY);

@@ -22,6 +22,7 @@
 #include "platform/diagnostic_log.h"
 #include "platform/expand_variables.h"
 #include "platform/paths.h"
+#include "platform/system_library.h"
 #include "platform/temp_dir.h"
 #include "runtime/download.h"
 #include "runtime/pack200.h"
@@ -58,6 +59,9 @@ void enterTempDir(const std::string& directory) {
     logError("Could not change working dir to %s", directory.c_str());
     fatalInternalError(InternalError::TempDirectory);
   }
+  // Libraries extracted here found their neighbours through the current directory before the
+  // DLL search was narrowed; the run's own directory stays in it.
+  addDllDirectory(directory);
 }
 
 [[noreturn]] void failExtraction(const RunContext& run, HWND dialog, int code) {

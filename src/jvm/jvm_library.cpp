@@ -125,6 +125,8 @@ void* loadJvmFromExecutable(const std::string& javaExe) {
              static_cast<int>(oldPath.size()), binDirectory.c_str());
   }
 
+  if (system.addLibraryDirectory != nullptr) system.addLibraryDirectory(binDirectory);
+
   void* handle = nullptr;
   for (const std::string& type : vmTypeOrder(configText(CFG_PREFERRED_VM_TYPE, kMaxPreferredVmType))) {
     handle = tryJvmDll(system, binDirectory, type);

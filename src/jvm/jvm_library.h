@@ -94,6 +94,9 @@ struct JvmLoaderSystem {
                        const std::string& maxVersion, bool allowBeta, bool useVersionCache);
   // Shows a configured message without ending the process.
   void (*showMessage)(ConfigId id, const char* argument);
+  // Lets the libraries the runtime loads find their neighbours in `directory` (its bin
+  // directory), where the DLL search leaves out the installer's folder and PATH.
+  void (*addLibraryDirectory)(const std::string& directory);
 };
 // The platform's system (defined per platform).
 const JvmLoaderSystem& platformJvmLoaderSystem();

@@ -50,7 +50,7 @@ void showMessage(ConfigId id, const char* argument) { reportConfigError(id, argu
 
 const JvmLoaderSystem kPosixSystem = {
     &readPath,      &writePath,       &loadLibrary,       &findSymbol,  &existsAsFile,
-    &noSearch,      &noLocationCheck, &noExecutableCheck, &showMessage,
+    &noSearch,      &noLocationCheck, &noExecutableCheck, &showMessage, nullptr,
 };
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include "base/error_report.h"
 #include "jvm/jvm_library.h"
 #include "platform/paths.h"
+#include "platform/system_library.h"
 
 namespace {
 bool readPath(std::string& value) {
@@ -35,11 +36,7 @@ uint32_t writePath(const char* value) {
   return error;
 }
 
-void* loadLibrary(const std::string& path, uint32_t* error) {
-  HMODULE module = LoadLibraryA(path.c_str());
-  if (module == nullptr && error != nullptr) *error = GetLastError();
-  return module;
-}
+void addLibraryDirectory(const std::string& directory) { addDllDirectory(directory); }
 
 void* findSymbol(void* library, const char* name) {
   return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
@@ -50,8 +47,8 @@ void showMessage(ConfigId id, const char* argument) { reportConfigError(id, argu
 bool existsAsFile(const std::string& path) { return fileExists(path); }
 
 const JvmLoaderSystem kWindowsSystem = {
-    &readPath, &writePath,     &loadLibrary,  &findSymbol,  &existsAsFile,
-    &searchJvm, &checkLocation, &checkJavaExe, &showMessage,
+    &readPath,  &writePath,     &loadLibraryBeside, &findSymbol,  &existsAsFile,
+    &searchJvm, &checkLocation, &checkJavaExe,      &showMessage, &addLibraryDirectory,
 };
 }  // namespace
 

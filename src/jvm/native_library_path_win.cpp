@@ -1,6 +1,7 @@
 // Applying the native library directories to PATH on Windows.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "platform/diagnostic_log.h"
 #include "platform/expand_variables.h"
 #include "platform/paths.h"
+#include "platform/system_library.h"
 
 namespace {
 std::string currentPath() {
@@ -28,8 +30,16 @@ void prependNativeLibraryPath() {
   std::string directories = getConfigText(CFG_NATIVE_LIBRARY_DIRECTORIES);
   logMessage("native lib dir is %s", directories.c_str());
   expandVariables(directories);
-  const NativeLibraryPath path =
-      composeNativeLibraryPath(absolutizePathList(directories), currentPath());
+  const std::string absolute = absolutizePathList(directories);
+  const NativeLibraryPath path = composeNativeLibraryPath(absolute, currentPath());
+  // The DLL search no longer reads PATH for a library's imports: the directories are added
+  // to it themselves, so a native library still finds the ones it depends on.
+  size_t start = 0;
+  while (start <= absolute.size()) {
+    const size_t end = std::min(absolute.find(';', start), absolute.size());
+    if (end > start) addDllDirectory(absolute.substr(start, end - start));
+    start = end + 1;
+  }
   if (path.directoriesCut) {
     logError("native library directories do not fit in PATH; cut to %s", path.value.c_str());
   } else if (path.oldPathCut) {

@@ -22,6 +22,7 @@
 
 #include "base/config_table.h"
 #include "cli.h"
+#include "platform/sha256.h"
 #include "support/fake_runtime.h"
 #include "support/http_server.h"
 #include "support/media_files.h"
@@ -962,6 +963,51 @@ TEST_F(LaunchE2ETest, AutomaticDownloadFetchesTheArchiveAndPreparesItLikeAnInclu
   EXPECT_FALSE(pathExists(hostPathOf(temp) + "/jre.tar.gz")) << "the archive is deleted once extracted";
 }
 
+// An archive that differs from the digest the installer names, or is larger than it allows,
+// never reaches the untar.
+TEST_F(LaunchE2ETest, ADownloadIsKeptOnlyWhenItMatchesTheNamedDigestAndSize) {
+  const std::string home = dir_ + "/served-rt";
+  makeRuntime(home);
+  const std::string archive = runtimeArchiveOf(home);
+  ASSERT_FALSE(archive.empty()) << "tar failed";
+  Sha256 hash;
+  hash.update(archive.data(), archive.size());
+  Sha256Digest digest{};
+  ASSERT_TRUE(hash.finish(digest));
+  Sha256Digest other = digest;
+  other[31] ^= 1;
+  LocalHttpServer server({{"/jre.tar.gz", HttpReply{200, archive}}});
+  ASSERT_TRUE(server.listening());
+  const std::string size = std::to_string(archive.size());
+  struct Row {
+    std::string digest, maxSize, logLine;
+  } rows[] = {
+      {sha256Hex(digest), size, "SHA-256 matches"},
+      {sha256Hex(other), "", "differs from the expected " + sha256Hex(other)},
+      {sha256Hex(digest), std::to_string(archive.size() - 1), "this installer accepts at most"},
+      {"not-a-digest", "", "is not 64 hexadecimal digits"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.logLine);
+    Installer installer = downloadingInstaller(server.url("/jre.tar.gz"));
+    installer.records.push_back({CFG_JRE_DOWNLOAD_SHA256, row.digest});
+    if (!row.maxSize.empty()) installer.records.push_back({CFG_JRE_DOWNLOAD_MAX_SIZE, row.maxSize});
+    const WineResult result = run(writeInstaller(installer), {"-q"});
+    const std::string log = takeLog();
+    EXPECT_NE(log.find(row.logLine), std::string::npos) << log;
+    if (row.logLine == "SHA-256 matches") {
+      EXPECT_EQ(result.exitCode, 0) << result.err;
+      EXPECT_NE(log.find("launch done"), std::string::npos) << log;
+    } else {
+      expectFatal(result, "Download failed.");
+      EXPECT_EQ(log.find("extracting JRE"), std::string::npos) << log;
+      EXPECT_FALSE(pathExists(hostPathOf(tempDirOf(log)) + "/jre.tar.gz")) << "nothing of the body is left";
+    }
+    clearRegistry();
+    forgetRuns();
+  }
+}
+
 TEST_F(LaunchE2ETest, DownloadsThatFailEndWithTheDownloadMessageAndLeaveNoArchive) {
   const std::string body(100000, 'z');
   HttpReply noLength{200, body};
@@ -1032,6 +1078,25 @@ TEST_F(LaunchE2ETest, ThePathSourceSearchesOnlyThePathAndNeverTheInstallersFolde
     removeStartMarkers(prefix_->path());
     forgetRuns();
   }
+}
+
+TEST_F(LaunchE2ETest, TheRuntimesLibrariesComeFromItsOwnBinNeverFromBesideTheInstaller) {
+  // The runtime's jvm.dll imports jvmhelper.dll from its bin directory; a file of that name
+  // planted beside the installer must not be the one loaded.
+  const std::string home = dir_ + "/rt";
+  makeRuntime(home, FakeJvm::Helped);
+  writeFileBytes(dir_ + "/jvmhelper.dll", readFileBytes(fixturePath("decoy/jvmhelper.dll")));
+  Installer installer;
+  installer.records = {{CFG_MAIN_CLASS, "app.Main"}, {CFG_JRE_SEARCH_SEQUENCE, "EQUOLL_TEST_JRE"}};
+  const WineResult result = run(writeInstaller(installer), {"-q"}, {{"QUOLL_TEST_JRE", winePathOf(home)}});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  const std::vector<std::string> lines = recordLines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[1], "helper runtime");
+  const std::string log = takeLog();
+  EXPECT_TRUE(hasLine(log, "DLL search restricted to the system directory")) << log;
+  EXPECT_TRUE(hasLine(log, "DLL search includes " + lowercase(winePathOf(home)) + "\\bin")) << log;
+  removeStartMarkers(prefix_->path());
 }
 
 TEST_F(LaunchE2ETest, AFolderNameTheCodePageLacksStillNamesTheInstallersOwnFile) {

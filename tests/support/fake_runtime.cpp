@@ -28,6 +28,10 @@ void makeFakeRuntime(const std::string& home, const FakeRuntimeOptions& options)
   if (options.jvm == FakeJvm::WithoutEntry) {
     copyInto(fixturePath("noentry/jvm.dll"), home + "/bin/server/jvm.dll");
   }
+  if (options.jvm == FakeJvm::Helped) {
+    copyInto(fixturePath("helped/jvm.dll"), home + "/bin/server/jvm.dll");
+    copyInto(fixturePath("jvmhelper.dll"), home + "/bin/jvmhelper.dll");
+  }
   if (options.unpacker) copyInto(fixturePath("unpack200/unpack200.exe"), home + "/bin/unpack200.exe");
 }
 

@@ -10,8 +10,9 @@
 std::string fixturePath(const std::string& relative);
 
 // Which jvm.dll a fake runtime carries: the recording one, one without JNI_CreateJavaVM, or
-// none at all.
-enum class FakeJvm { Working, WithoutEntry, Missing };
+// none at all; Helped is the recording one importing bin\jvmhelper.dll (and records
+// "helper runtime" when that copy is the one loaded).
+enum class FakeJvm { Working, WithoutEntry, Missing, Helped };
 
 struct FakeRuntimeOptions {
   FakeJvm jvm = FakeJvm::Working;

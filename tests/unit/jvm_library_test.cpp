@@ -62,6 +62,7 @@ struct FakeLoader {
   bool checkPasses = true;
   std::string checks;
   Strings messages;
+  Strings libraryDirectories;
 };
 FakeLoader fl;
 int libraryObject;
@@ -107,8 +108,9 @@ bool checkJavaExe(std::string& javaExe, std::string&, const std::string&, const 
 void showMessage(ConfigId id, const char* argument) {
   fl.messages.push_back(std::to_string(id) + (argument != nullptr ? std::string(" ") + argument : ""));
 }
-const JvmLoaderSystem kFake = {&readPath, &writePath, &loadLibrary, &findSymbol, &exists,
-                               &search, &checkLocation, &checkJavaExe, &showMessage};
+void addLibraryDirectory(const std::string& directory) { fl.libraryDirectories.push_back(directory); }
+const JvmLoaderSystem kFake = {&readPath, &writePath,     &loadLibrary,  &findSymbol,  &exists,
+                               &search,   &checkLocation, &checkJavaExe, &showMessage, &addLibraryDirectory};
 }  // namespace
 
 class LoadDllTest : public JvmTestBase {
@@ -134,6 +136,7 @@ TEST_F(LoadDllTest, LoadsTheFirstVmTypeThatLoads) {
   ASSERT_TRUE(loadJvmLibrary(false, nullptr, false));
   EXPECT_EQ(fl.loads, under("C:\\rt\\bin", {"hotspot", "client", "server"}));
   EXPECT_EQ(fl.pathWrites, (Strings{"C:\\w;C:\\rt\\bin"}));
+  EXPECT_EQ(fl.libraryDirectories, (Strings{"C:\\rt\\bin"})) << "the runtime's own libraries stay findable";
   EXPECT_EQ(jvmLibrary().createJavaVMEntry, &fakeCreate);
   EXPECT_EQ(getJvmHome(), "C:\\rt\\bin\\..");
   std::string text = "${launcher:sys.jvmHome}";
