@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <memory>
@@ -40,7 +41,17 @@ IncludedJrePreparation extractIncludedJre(Progress& progress) {
   IncludedJrePreparation prepared;
   const DWORD start = GetTickCount();
   logMessage("extracting JRE");
-  if (_mkdir(kJreDirectory) != 0) logError("Could not create JRE dir");
+  if (_mkdir(kJreDirectory) != 0) {
+    // In a directory only this run writes to, a "jre" the included files did not make was
+    // put there by someone else: unpacking into it would mix their files into the runtime.
+    const std::vector<std::string> names = includedFileNames(getConfigText(CFG_INCLUDED_FILE_NAMES),
+                                                             getConfigInt(CFG_INCLUDED_FILE_COUNT));
+    if (errno == EEXIST && !includedNamesUseDirectory(names, kJreDirectory)) {
+      logError("%s was there before this run made it; not unpacking into it", kJreDirectory);
+      fatalError(messages::kBundledJreCorrupted);
+    }
+    logError("Could not create JRE dir");
+  }
 
   TarProgress tarProgress;
   tarProgress.context = progress.shown() ? &progress : nullptr;

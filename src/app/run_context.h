@@ -35,6 +35,9 @@ struct RunContext {
   int64_t unextractedPosition = 0;
   // This run's own temporary directory, without trailing backslash; empty until made.
   std::string launcherTempDir;
+  // The run made launcherTempDir and the Java side has not taken it over yet: an exit now
+  // removes it, with its placeholder file.
+  bool ownsTempDir = false;
   // The runtime to use is the included one: "jre.tar.gz" was extracted (or downloaded), or on
   // a language restart a "jre" directory exists.
   bool jreIncluded = false;

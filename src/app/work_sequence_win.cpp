@@ -22,6 +22,7 @@
 #include "platform/diagnostic_log.h"
 #include "platform/expand_variables.h"
 #include "platform/paths.h"
+#include "platform/remove_tree.h"
 #include "platform/system_library.h"
 #include "platform/temp_dir.h"
 #include "runtime/download.h"
@@ -62,6 +63,14 @@ void enterTempDir(const std::string& directory) {
   // Libraries extracted here found their neighbours through the current directory before the
   // DLL search was narrowed; the run's own directory stays in it.
   addDllDirectory(directory);
+}
+
+// Everything this run unpacked, and the placeholder file the directory's name came from.
+void removeRunTempDir(const std::string& directory) {
+  logMessage("removing %s", directory.c_str());
+  removeDirectoryTree(directory);
+  const std::string placeholder = placeholderFileOf(directory);
+  if (!placeholder.empty()) DeleteFileA(placeholder.c_str());
 }
 
 [[noreturn]] void failExtraction(const RunContext& run, HWND dialog, int code) {
@@ -162,6 +171,11 @@ int runWork(RunContext& run, Progress& progress, void* dialogWindow) {
     setExpansionTempDirectory(run.launcherTempDir);
   } else {
     run.launcherTempDir = createLauncherTempDir();
+    run.ownsTempDir = true;
+    // Lives to the end of the process, like the run.
+    setExitCleanup([&run] {
+      if (run.ownsTempDir) removeRunTempDir(run.launcherTempDir);
+    });
     setExpansionTempDirectory(run.launcherTempDir);
     prependNativeLibraryPath();
     enterTempDir(run.launcherTempDir);
@@ -204,6 +218,10 @@ int runWork(RunContext& run, Progress& progress, void* dialogWindow) {
   launch.restart = run.restartMode;
   launch.tempDir = run.launcherTempDir;
   launch.unextractedPosition = run.unextractedPosition;
+  launch.handOver = [&run] {
+    run.ownsTempDir = false;
+    setExitCleanup(nullptr);
+  };
   if (!launchProgram(arguments, launch)) failLaunch();
   return 0;
 }

@@ -9,6 +9,15 @@
 
 namespace {
 ExitHook exitHook = nullptr;
+std::function<void()> exitCleanup;
+
+// Taken out before it runs: a fatal error inside the clean-up ends the process without
+// coming back to it.
+void runExitCleanup() {
+  std::function<void()> cleanup;
+  cleanup.swap(exitCleanup);
+  if (cleanup) cleanup();
+}
 constexpr size_t kRecordLimit = 8191;  // a record is read into an 8192-byte buffer
 
 // Written by the start-up sequence and the progress dialog's thread, read by whichever
@@ -96,12 +105,16 @@ void fatalInternalError(InternalError error) {
 
 void exitWith(ExitCode code) {
   if (exitHook != nullptr) exitHook(exitCodeValue(code));
+  runExitCleanup();
   errorsys::endProcess(exitCodeValue(code));
 }
 
 void exitRunningHandlers(ExitCode code) {
   if (exitHook != nullptr) exitHook(exitCodeValue(code));
+  runExitCleanup();
   errorsys::endProcessRunningHandlers(exitCodeValue(code));
 }
 
 void setExitHookForTesting(ExitHook hook) { exitHook = hook; }
+
+void setExitCleanup(std::function<void()> cleanup) { exitCleanup = std::move(cleanup); }

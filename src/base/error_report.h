@@ -3,6 +3,7 @@
 // forms end the process with exit code 1.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "base/config_table.h"
@@ -41,6 +42,10 @@ void reportConfigError(ConfigId id, const char* argument = nullptr);
 [[noreturn]] void exitWith(ExitCode code);
 // Ends the process through the C library's exit, so exit handlers (the log's) run.
 [[noreturn]] void exitRunningHandlers(ExitCode code);
+// What both of them do first, before the process ends: undoing what the run owns (its
+// temporary directory). One at a time; an empty function removes it. Not run by a test's
+// exit hook.
+void setExitCleanup(std::function<void()> cleanup);
 
 // Pure pieces, tested on their own.
 // The first "{0}" replaced by `argument`; later ones stay. Without an argument: unchanged.

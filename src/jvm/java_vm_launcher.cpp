@@ -214,6 +214,7 @@ bool launchProgram(const std::vector<std::u16string>& arguments, const LaunchSet
     return false;
   }
   logMessage("JVM created");
+  if (run.handOver) run.handOver();
 
   if (!callMain(arguments)) {
     logError("could not call main");

@@ -7,6 +7,7 @@
 #include <jni.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,9 @@ struct LaunchSettings {
   bool restart = false;             // a language restart
   std::string tempDir;              // the run's temporary directory
   int64_t unextractedPosition = 0;  // right after the included files (0 before extraction)
+  // Runs once the virtual machine exists, before any Java code of the launcher's runs: from
+  // then on the temporary directory belongs to the Java side.
+  std::function<void()> handOver;
 };
 
 // Each launcher property is bounded by an 8192-byte buffer; PATH is passed only when it fits

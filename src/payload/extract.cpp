@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <set>
 
 #include "base/error_report.h"
 #include "platform/diagnostic_log.h"
@@ -83,6 +84,19 @@ std::vector<std::string> includedFileNames(const std::string& list, int count) {
   return names;
 }
 
+bool includedNamesUseDirectory(const std::vector<std::string>& names, const std::string& directory) {
+  auto same = [](const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+             return asciiUpper(x) == asciiUpper(y);
+           });
+  };
+  for (const std::string& name : names) {
+    const size_t separator = name.find('\\');
+    if (separator != std::string::npos && same(name.substr(0, separator), directory)) return true;
+  }
+  return false;
+}
+
 bool isSafeIncludedFileName(const std::string& name) {
   std::vector<std::string> parts;
   size_t start = 0;
@@ -158,15 +172,27 @@ int extractEntries(ByteSource& media, int64_t startPosition, const std::string& 
     discardExtraction(directory, target);
     return kExtractReadFailed;
   }
+  // The directory is new and only this user's: a subdirectory that is there before this run
+  // made it was put there by someone else, and files extracted into it would be theirs to
+  // replace.
+  std::set<std::string> made;
   for (const std::string& name : names) {
     const std::string path = joinPath(directory, name);
     const size_t separator = name.find('\\');
     if (separator != std::string::npos) {
       const std::string subdirectory = joinPath(directory, name.substr(0, separator));
+      std::string folded = name.substr(0, separator);
+      for (char& c : folded) c = asciiUpper(c);
       logMessage("creating directory %s", subdirectory.c_str());
-      if (target.createDirectory(target.context, subdirectory) == DirectoryResult::Failed) {
+      const DirectoryResult created = target.createDirectory(target.context, subdirectory);
+      if (created == DirectoryResult::Failed) {
         logError("failed to create directory %s", subdirectory.c_str());
+      } else if (created == DirectoryResult::AlreadyExists && made.count(folded) == 0) {
+        logError("%s was there before this run made it; not extracting into it", subdirectory.c_str());
+        discardExtraction(directory, target);
+        return kExtractReadFailed;
       }
+      made.insert(folded);
     }
     const int result = extractFile(media, path, target);
     if (result != kExtractOk) {

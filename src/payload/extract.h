@@ -53,6 +53,9 @@ void unscrambleBytes(uint8_t* data, size_t count);
 // Names that extraction takes: the ";"-separated list with empty items dropped, at most
 // `count` of them.
 std::vector<std::string> includedFileNames(const std::string& list, int count);
+// Whether an included file lies in `directory` (its first level, compared without ASCII case),
+// so that the extraction made it.
+bool includedNamesUseDirectory(const std::vector<std::string>& names, const std::string& directory);
 // The device a name part opens on Windows whatever its directory ("CON", "COM0", "CONIN$"
 // ...; case, an extension and blanks before it do not matter), or "" for an ordinary name.
 std::string windowsDeviceName(const std::string& part);

@@ -1,5 +1,4 @@
 // Extraction onto a POSIX file system (the host build: tools, tests, benchmarks).
-#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,6 +8,7 @@
 #include <vector>
 
 #include "payload/extract.h"
+#include "platform/remove_tree.h"
 
 namespace {
 std::string hostPath(std::string path) {
@@ -89,27 +89,10 @@ bool copyFilePosix(void*, const std::string& from, const std::string& to) {
   return close(out) == 0 && ok;
 }
 
-// One level, like the Windows side: files go, subdirectories go only when empty.
+// The whole tree, links removed as links.
 void emptyDirectoryPosix(void*, const std::string& path) {
   if (path.empty() || path[0] == '.') return;
-  const std::string directory = hostPath(path);
-  DIR* dir = opendir(directory.c_str());
-  if (dir == nullptr) return;
-  std::vector<std::string> names;
-  while (const dirent* entry = readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name != "." && name != "..") names.push_back(name);
-  }
-  closedir(dir);
-  for (const std::string& name : names) {
-    const std::string entry = directory + "/" + name;
-    struct stat info;
-    if (lstat(entry.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-      rmdir(entry.c_str());
-    } else {
-      unlink(entry.c_str());
-    }
-  }
+  removeDirectoryTreeContents(hostPath(path));
 }
 
 void removeDirectoryPosix(void*, const std::string& path) { rmdir(hostPath(path).c_str()); }

@@ -6,10 +6,10 @@
 #include "payload/extract.h"
 #include "payload/media_file.h"
 #include "platform/diagnostic_log.h"
+#include "platform/remove_tree.h"
 #include "platform/temp_dir.h"
 
 namespace {
-constexpr DWORD kPathBuffer = 8192;
 
 DirectoryResult createDirectoryWin(void*, const std::string& path) {
   if (CreateDirectoryA(path.c_str(), nullptr)) return DirectoryResult::Created;
@@ -52,27 +52,12 @@ bool copyFileWin(void*, const std::string& from, const std::string& to) {
   return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
 }
 
-void emptyDirectoryWin(void*, const std::string& path) { emptyDirectory(path); }
-
-std::string fullPathOf(const std::string& path) {
-  std::vector<char> buffer(kPathBuffer);
-  const DWORD n = GetFullPathNameA(path.c_str(), kPathBuffer, buffer.data(), nullptr);
-  if (n == 0 || n >= kPathBuffer) return path;
-  std::string full(buffer.data(), n);
-  if (full.size() > 3 && full.back() == '\\') full.pop_back();
-  return full;
-}
+// The whole tree: a failed extraction leaves nothing of itself, however deep.
+void emptyDirectoryWin(void*, const std::string& path) { removeDirectoryTreeContents(path); }
 
 void removeDirectoryWin(void*, const std::string& path) {
-  // Extraction runs inside the directory it fills, and no system removes a process's
-  // current directory: step out to its parent first.
-  std::vector<char> current(kPathBuffer);
-  const DWORD n = GetCurrentDirectoryA(kPathBuffer, current.data());
-  const std::string target = fullPathOf(path);
-  if (n > 0 && n < kPathBuffer && lstrcmpiA(fullPathOf(current.data()).c_str(), target.c_str()) == 0) {
-    const size_t cut = target.find_last_of('\\');
-    if (cut != std::string::npos) SetCurrentDirectoryA(target.substr(0, cut == 2 ? 3 : cut).c_str());
-  }
+  // Extraction runs inside the directory it fills.
+  leaveDirectory(path);
   RemoveDirectoryA(path.c_str());
 }
 

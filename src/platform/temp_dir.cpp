@@ -28,6 +28,15 @@ std::string launcherTempDirFor(const std::string& placeholderFile) {
   return placeholderFile + "_dir";
 }
 
+std::string placeholderFileOf(const std::string& directory) {
+  static const std::string kSuffix = "_dir";
+  if (directory.size() <= kSuffix.size() ||
+      directory.compare(directory.size() - kSuffix.size(), kSuffix.size(), kSuffix) != 0) {
+    return std::string();
+  }
+  return directory.substr(0, directory.size() - kSuffix.size());
+}
+
 bool tempRootNeedsReplacement(const std::string& root, const std::string* longForm) {
   // "?" can never be part of a usable file name, so a root that itself holds one is as
   // unusable as one whose long form does.

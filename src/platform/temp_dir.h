@@ -27,6 +27,8 @@ std::string fallbackTempFileName(const std::string& root, int number);
 std::string processFileName(const std::string& root, uint32_t number);
 // The launcher's directory beside its placeholder file: the placeholder's path + "_dir".
 std::string launcherTempDirFor(const std::string& placeholderFile);
+// The other way round; empty when `directory` does not end in "_dir".
+std::string placeholderFileOf(const std::string& directory);
 // A root the narrow file functions cannot use: its long form (or, when that cannot be
 // obtained, the root itself) holds "?", the mark of a character without an ANSI form.
 bool tempRootNeedsReplacement(const std::string& root, const std::string* longForm);

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <direct.h>
+#include <sddl.h>
 
 #include <cstdlib>
 #include <vector>
@@ -17,6 +18,44 @@
 
 namespace {
 constexpr DWORD kPathBuffer = 8192;
+
+// A security descriptor whose protected access list lets only the user running the launcher
+// in (full control, inherited by everything inside): the temporary directory holds code that
+// the launcher loads into its own process, and the shared roots it may fall back to let every
+// user create files.
+class OwnerOnlySecurity {
+ public:
+  OwnerOnlySecurity() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return;
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> user(size);
+    LPWSTR sid = nullptr;
+    if (size > 0 && GetTokenInformation(token, TokenUser, user.data(), size, &size) &&
+        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid)) {
+      const std::wstring text = L"D:P(A;OICI;FA;;;" + std::wstring(sid) + L")";
+      LocalFree(sid);
+      ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1, &descriptor_, nullptr);
+    }
+    CloseHandle(token);
+    attributes_.nLength = sizeof attributes_;
+    attributes_.lpSecurityDescriptor = descriptor_;
+    attributes_.bInheritHandle = FALSE;
+  }
+  ~OwnerOnlySecurity() {
+    if (descriptor_ != nullptr) LocalFree(descriptor_);
+  }
+  OwnerOnlySecurity(const OwnerOnlySecurity&) = delete;
+  OwnerOnlySecurity& operator=(const OwnerOnlySecurity&) = delete;
+
+  bool ready() const { return descriptor_ != nullptr; }
+  SECURITY_ATTRIBUTES* attributes() { return &attributes_; }
+
+ private:
+  PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+  SECURITY_ATTRIBUTES attributes_ = {};
+};
 
 const TempRootSources* testSources = nullptr;
 
@@ -124,7 +163,14 @@ std::string makeProcessFileName(uint32_t number) {
 std::string createLauncherTempDir() {
   const std::string directory = launcherTempDirFor(makeTempFileName());
   logMessage("Temp dir: %s", directory.c_str());
-  if (!CreateDirectoryA(directory.c_str(), nullptr)) {
+  OwnerOnlySecurity security;
+  if (!security.ready()) {
+    logError("Could not describe a directory only this user may open");
+    fatalInternalError(InternalError::TempDirectory);
+  }
+  // Never an existing directory: one that someone else made first is theirs to fill.
+  if (!CreateDirectoryA(directory.c_str(), security.attributes())) {
+    logError("Could not create %s (error code %d)", directory.c_str(), static_cast<int>(GetLastError()));
     fatalInternalError(InternalError::TempDirectory);
   }
   return directory;

@@ -1099,6 +1099,50 @@ TEST_F(LaunchE2ETest, TheRuntimesLibrariesComeFromItsOwnBinNeverFromBesideTheIns
   removeStartMarkers(prefix_->path());
 }
 
+// A run that ends before the Java side takes over leaves nothing of what it unpacked; once
+// the virtual machine exists, the directory is the Java side's.
+TEST_F(LaunchE2ETest, EveryFatalEndBeforeTheHandOverRemovesTheTemporaryDirectory) {
+  const std::string home = dir_ + "/rt";
+  makeRuntime(home);
+  LocalHttpServer server({{"/missing", HttpReply{404, "no such file"}}});
+  ASSERT_TRUE(server.listening());
+  const std::pair<std::string, std::string> deep{"lib\\deep.jar", "deep"};
+  struct Row {
+    const char* name;
+    Records records;
+    std::vector<std::pair<std::string, std::string>> files;
+    int exitCode;
+    bool remains;
+    const char* failure = "";  // TESTJVM_FAIL
+  } rows[] = {
+      {"an included runtime that does not unpack", {}, {{"jre.tar.gz", "not a gzip stream"}, deep}, 1, false},
+      {"no runtime in quiet mode", {{CFG_JRE_SEARCH_SEQUENCE, "Bno-such-dir"}}, {deep}, 83, false},
+      {"a failed download", {{CFG_JRE_SEARCH_SEQUENCE, "Bno-such-dir"}, {CFG_AUTO_DOWNLOAD_JRE, "1"},
+                             {CFG_JRE_DOWNLOAD_LOCATION, server.url("/missing")}}, {deep}, 1, false},
+      {"a missing mandatory class path entry", {{CFG_CLASSPATH, "S1nodir"}}, {deep}, 1, false},
+      {"a virtual machine that cannot be created", {}, {deep}, 1, false, "create"},
+      {"a run the Java side took over", {}, {deep}, 0, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Installer installer;
+    installer.records = {{CFG_MAIN_CLASS, "app.Main"}, {CFG_JRE_SEARCH_SEQUENCE, "EQUOLL_TEST_JRE"}};
+    installer.records.insert(installer.records.end(), row.records.begin(), row.records.end());
+    installer.files = row.files;
+    const WineResult result = run(writeInstaller(installer), {"-q"},
+                                  {{"QUOLL_TEST_JRE", winePathOf(home)}, {"TESTJVM_FAIL", row.failure}});
+    EXPECT_EQ(result.exitCode, row.exitCode) << result.err;
+    const std::string log = takeLog();
+    const std::string temp = tempDirOf(log);
+    ASSERT_FALSE(temp.empty()) << log;
+    EXPECT_EQ(pathExists(hostPathOf(temp) + "/lib/deep.jar"), row.remains) << log;
+    EXPECT_EQ(pathExists(hostPathOf(temp)), row.remains) << log;
+    EXPECT_EQ(pathExists(hostPathOf(temp.substr(0, temp.size() - 4))), row.remains) << "the placeholder file";
+    clearRegistry();
+    forgetRuns();
+  }
+}
+
 TEST_F(LaunchE2ETest, AFolderNameTheCodePageLacksStillNamesTheInstallersOwnFile) {
   // Code page 1252 has no "\u0141": mapped to a look-alike, the launcher's own path would name
   // the sibling folder "Ldir" and read whatever lies there.

@@ -273,7 +273,31 @@ TEST_F(ExtractTest, ATargetThatCannotBeCreatedIsInternalError11) {
   EXPECT_EQ(err.substr(0, err.find('\n')), "An internal error occurred (error code: 11)");
 }
 
-TEST_F(ExtractTest, RealFilesAreByteIdenticalAndCleanUpKeepsNonEmptySubdirectories) {
+TEST_F(ExtractTest, ASubdirectoryThatWasThereBeforeIsNotExtractedInto) {
+  // The run's directory is new: "lib" existing before the first file needs it was made by
+  // someone else. Two files in one subdirectory (any case) are fine.
+  const Bytes payload = PayloadBytes().includedFile("a").includedFile("b").bytes();
+  struct Row {
+    bool planted;
+    int result;
+  } rows[] = {{false, kExtractOk}, {true, kExtractReadFailed}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.planted);
+    MemorySource m{payload.data(), static_cast<int64_t>(payload.size())};
+    ByteSource in = m.source();
+    FakeDisk disk;
+    if (row.planted) disk.directories.insert("D\\lib");
+    int64_t end = -1;
+    EXPECT_EQ(extractEntries(in, 0, "D", {"lib\\a", "LIB\\b"}, disk.target(), &end), row.result);
+    EXPECT_EQ(disk.files.count("D\\lib\\a"), row.planted ? 0u : 1u);
+    if (row.planted) {
+      EXPECT_EQ(disk.calls.back(), "rmdir D");
+      EXPECT_NE(logText().find("D\\lib was there before this run made it"), std::string::npos) << logText();
+    }
+  }
+}
+
+TEST_F(ExtractTest, RealFilesAreByteIdenticalAndCleanUpRemovesTheWholeTree) {
   // Through the platform's own file system, into a scratch directory.
   const std::string content = patterned(70000, 7);
   const Bytes payload = PayloadBytes().includedFile(content).includedFile("x").bytes();
@@ -293,8 +317,8 @@ TEST_F(ExtractTest, RealFilesAreByteIdenticalAndCleanUpKeepsNonEmptySubdirectori
   fs.emptyDirectory(fs.context, dir.path());
   fs.removeDirectory(fs.context, dir.path());
   EXPECT_FALSE(pathExists(big));
-  EXPECT_TRUE(pathExists(small));
-  EXPECT_TRUE(pathExists(dir.path()));
+  EXPECT_FALSE(pathExists(small)) << "a failed extraction leaves nothing, however deep";
+  EXPECT_FALSE(pathExists(dir.path()));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "jre_test_env_win.h"
 #include "jvm/jvm_library.h"
+#include "platform/remove_tree.h"
 #include "jvm_test_fixture_win.h"
 #include "support/tar_archives.h"
 #include "support/test_exit.h"
@@ -107,6 +108,7 @@ TEST_F(IncludedJreTest, CorruptOrMissingArchiveIsFatal) {
   };
   for (const auto& row : rows) {
     DeleteFileA("jre.tar.gz");
+    removeDirectoryTree(scratch_.path() + "\\jre");  // what the row before left
     if (!row.tar.empty()) {
       ASSERT_TRUE(writeGzip("jre.tar.gz", row.tar));
     }
@@ -116,6 +118,16 @@ TEST_F(IncludedJreTest, CorruptOrMissingArchiveIsFatal) {
     EXPECT_EQ(jvmLibrary().createJavaVMEntry, nullptr) << row.what;
     EXPECT_FALSE(pathExists(dir("escaped"))) << row.what;
   }
+
+  // A "jre" that none of the included files made was put there by someone else.
+  removeDirectoryTree(scratch_.path() + "\\jre");
+  ASSERT_TRUE(CreateDirectoryA("jre", nullptr));
+  ASSERT_TRUE(writeGzip("jre.tar.gz", runtime(true).end().bytes()));
+  LogCapture log;
+  EXPECT_EQ(exitCodeOf([] { SilentProgress silent; extractIncludedJre(silent); }), 1);
+  EXPECT_EQ(log.count("ERROR: jre was there before this run made it; not unpacking into it"), 1)
+      << joined(log.lines());
+  EXPECT_EQ(jvmLibrary().createJavaVMEntry, nullptr);
 }
 
 TEST_F(IncludedJreTest, UnusableRuntimeFallsBackToTheSearch) {

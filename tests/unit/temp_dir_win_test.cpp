@@ -1,10 +1,15 @@
 // The temporary root, names and directories against the Windows file system (under Wine).
 #include <windows.h>
 
+#include <aclapi.h>
+#include <sddl.h>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "base/error_report.h"
 #include "platform/diagnostic_log.h"
@@ -25,6 +30,31 @@ uint32_t fakeGetTempPath(std::string& out) {
   return fakeTempResult;
 }
 std::string fakeGetWindowsDirectory() { return fakeWindowsDir; }
+
+// The allowing entries of `path`'s access list, as "<sid> full" or "<sid> <mask in hex>".
+std::vector<std::string> accessEntries(const std::string& path) {
+  std::vector<std::string> entries;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  PACL dacl = nullptr;
+  if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                            nullptr, &descriptor) != ERROR_SUCCESS) {
+    return entries;
+  }
+  for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    LPSTR sid = nullptr;
+    if (!GetAce(dacl, i, reinterpret_cast<void**>(&ace)) || ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE ||
+        !ConvertSidToStringSidA(&ace->SidStart, &sid)) {
+      continue;
+    }
+    char mask[16];
+    snprintf(mask, sizeof mask, "%lx", static_cast<unsigned long>(ace->Mask));
+    entries.push_back(std::string(sid) + " " + ((ace->Mask & FILE_ALL_ACCESS) == FILE_ALL_ACCESS ? "full" : mask));
+    LocalFree(sid);
+  }
+  LocalFree(descriptor);
+  return entries;
+}
 
 class TempDirWinTest : public QuietLogTest {
  protected:
@@ -152,6 +182,31 @@ TEST_F(TempDirWinTest, LauncherTempDirSitsBesideItsPlaceholder) {
   ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
   EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
   EXPECT_EQ(makeProcessFileName(4711), scratch.path() + "\\qlz_p4711.tmp");
+
+  // Only this user may open it. The system account may be listed beside: where the file
+  // system keeps no security descriptor (Wine on most file systems), it is made up from the
+  // owner-only mode the directory got, and names the system account too.
+  HANDLE token = nullptr;
+  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+  BYTE user[256];
+  DWORD size = sizeof user;
+  ASSERT_TRUE(GetTokenInformation(token, TokenUser, user, size, &size));
+  CloseHandle(token);
+  LPSTR userSid = nullptr;
+  ASSERT_TRUE(ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &userSid));
+  const std::vector<std::string> entries = accessEntries(launcherTempDir);
+  EXPECT_NE(std::find(entries.begin(), entries.end(), std::string(userSid) + " full"), entries.end());
+  for (const std::string& entry : entries) {
+    EXPECT_TRUE(entry.rfind(std::string(userSid) + " ", 0) == 0 || entry.rfind("S-1-5-18 ", 0) == 0) << entry;
+  }
+  LocalFree(userSid);
+  // What a directory made with the default security shows, for contrast: others may read it.
+  const std::string plain = scratch.path() + "\\plain";
+  ASSERT_TRUE(CreateDirectoryA(plain.c_str(), nullptr));
+  const std::vector<std::string> plainEntries = accessEntries(plain);
+  EXPECT_TRUE(std::any_of(plainEntries.begin(), plainEntries.end(),
+                          [](const std::string& e) { return e.rfind("S-1-1-0 ", 0) == 0; }))
+      << "the check above would not see a shared directory";
 }
 
 TEST_F(TempDirWinTest, WithoutAUsableRootNamesComeFromRandAndTheDirectoryFailsWithError7) {
