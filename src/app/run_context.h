@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "payload/media_file.h"
 #include "session/install_markers.h"
 
 // What the launcher's own options ask for; every element, element 0 included, is examined
@@ -30,6 +32,8 @@ struct RunContext {
   std::string productWord = "vantrel";  // "quoll" or "vantrel"
   std::string semaphoreName;        // the single-instance semaphore; empty on a restart
 
+  // The launcher's own file, open from the configuration to the end of the extraction.
+  std::unique_ptr<MediaFile> media;
   // The payload: where the included files start and where the unextracted block begins.
   int64_t configEndPosition = 0;
   int64_t unextractedPosition = 0;

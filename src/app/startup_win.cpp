@@ -82,7 +82,8 @@ int runLauncher(void* instance, const char* commandLine) {
   const bool createLog = argumentsBalanced && takeCreateLogOption(args);
   if (createLog) setCreateLogRequested(true);
 
-  run.configEndPosition = loadConfiguration();
+  run.media = openMediaFile();
+  run.configEndPosition = loadConfigurationFrom(*run.media);
   run.instanceHandle = instance;
   // An unbalanced quote is reported only now, so that the configured text and output mode
   // apply to it.

@@ -97,6 +97,11 @@ bool useLocatedJavaExe(const std::string& javaExe) {
   return true;
 }
 
+// How long a cancelled transfer is given to stop (it checks between chunks, and a chunk's
+// read is bounded by the connection's own timeouts).
+constexpr int kCancelWaitMs = 5000;
+constexpr int kCancelPollMs = 50;
+
 RuntimeDownloadRun downloadRun(const RunContext& run, Progress& progress, HWND owner) {
   RuntimeDownloadRun download;
   download.instance = run.instanceHandle;
@@ -106,6 +111,17 @@ RuntimeDownloadRun downloadRun(const RunContext& run, Progress& progress, HWND o
   const InstallMarkers markers = run.markers();
   download.giveUp = [markers] { markers.clear(); };
   return download;
+}
+
+// The progress dialog of the no-runtime flow was cancelled (its cancel action has cleared
+// the start markers): the transfer is told to stop and given a moment to let go of its
+// file, then the run ends as a cancelled progress dialog ends it, through the exit that
+// removes the temporary directory.
+template <typename Flow>
+[[noreturn]] void endCancelledRun(Flow& flow) {
+  flow.cancel.cancel();
+  for (int waited = 0; !flow.finished && waited < kCancelWaitMs; waited += kCancelPollMs) Sleep(kCancelPollMs);
+  exitRunningHandlers(ExitCode::Success);
 }
 
 // No runtime was found, or the search was skipped, and none is included. True when an
@@ -128,16 +144,25 @@ bool obtainRuntime(RunContext& run, Progress& progress, HWND dialog) {
       // The progress dialog is hidden in this configuration; it is shown now, runs the
       // no-runtime flow on a thread of its own and is closed by it. Where no window can be
       // made at all, the flow runs here, without one.
-      // Shared with the dialog's thread, which a cancelled dialog leaves running.
-      const auto downloaded = std::make_shared<std::atomic<bool>>(false);
+      // Shared with the dialog's thread, which may outlive the dialog.
+      struct OwnDialogFlow {
+        std::atomic<bool> downloaded{false};
+        std::atomic<bool> finished{false};
+        DownloadCancel cancel;
+      };
+      const auto flow = std::make_shared<OwnDialogFlow>();
       const long long shown = showProgressDialog(
           run.instanceHandle,
-          [&run, downloaded](Progress& own, void* ownWindow) {
-            *downloaded = downloadJre(downloadRun(run, own, static_cast<HWND>(ownWindow)));
+          [&run, flow](Progress& own, void* ownWindow) {
+            RuntimeDownloadRun download = downloadRun(run, own, static_cast<HWND>(ownWindow));
+            download.cancel = &flow->cancel;
+            flow->downloaded = downloadJre(download);
+            flow->finished = true;
           },
           progressDialogCancelAction(run));
       if (shown == -1) return downloadJre(downloadRun(run, silent, nullptr));
-      return downloaded->load();
+      if (shown == IDCANCEL || shown == IDOK) endCancelledRun(*flow);
+      return flow->downloaded.load();
     }
   }
   return false;
@@ -163,7 +188,7 @@ int runWork(RunContext& run, Progress& progress, void* dialogWindow) {
   logMessage("Starting work");
   progress.setPosition(1);
   progress.setRange(0, 400);
-  if (!run.restartMode) verifyMediaFile(run.verifyIntegrity, progress);
+  if (!run.restartMode) verifyMediaFile(run.verifyIntegrity, progress, *run.media);
 
   if (run.restartMode) {
     // Restarted inside the directory an earlier run extracted: use it as it is.
@@ -179,9 +204,12 @@ int runWork(RunContext& run, Progress& progress, void* dialogWindow) {
     setExpansionTempDirectory(run.launcherTempDir);
     prependNativeLibraryPath();
     enterTempDir(run.launcherTempDir);
-    const int code = extractIncludedFiles(run.launcherTempDir, run.configEndPosition, &run.unextractedPosition);
+    const int code =
+        extractIncludedFiles(run.media->source(), run.launcherTempDir, run.configEndPosition, &run.unextractedPosition);
     if (code != kExtractOk) failExtraction(run, dialog, code);
   }
+  // The Java side reads the unextracted block itself, and may replace the file later.
+  run.media.reset();
   logMessage("Current working dir: %s", currentDirectory().c_str());
 
   IncludedRuntimeProbe probe;

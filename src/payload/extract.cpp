@@ -204,3 +204,18 @@ int extractEntries(ByteSource& media, int64_t startPosition, const std::string& 
   *endPosition = media.tell(media.context);
   return kExtractOk;
 }
+
+int extractIncludedFiles(ByteSource& media, const std::string& directory, int64_t configEnd,
+                         int64_t* unextractedPosition) {
+  logMessage("extracting files");
+  const int count = getConfigInt(CFG_INCLUDED_FILE_COUNT);
+  logMessage("Included files: %d", count);
+  if (count == 0) return kExtractOk;
+  const std::vector<std::string> names = includedFileNames(getConfigText(CFG_INCLUDED_FILE_NAMES), count);
+  int64_t end = 0;
+  const int result = extractEntries(media, configEnd, directory, names, fileSystemTarget(), &end);
+  if (result != kExtractOk) return result;
+  *unextractedPosition = end;
+  logMessage("extracting files done");
+  return kExtractOk;
+}

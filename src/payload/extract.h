@@ -96,3 +96,6 @@ const ExtractionTarget& fileSystemTarget();
 // *unextractedPosition. With no included files the media file is not touched and
 // *unextractedPosition is left as it was. Returns 0, kExtractReadFailed or kExtractWriteFailed.
 int extractIncludedFiles(const std::string& directory, int64_t configEnd, int64_t* unextractedPosition);
+// The same through the run's open media file (a MediaFile's source).
+int extractIncludedFiles(ByteSource& media, const std::string& directory, int64_t configEnd,
+                         int64_t* unextractedPosition);

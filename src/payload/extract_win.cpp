@@ -78,20 +78,6 @@ const ExtractionTarget& fileSystemTarget() {
 }
 
 int extractIncludedFiles(const std::string& directory, int64_t configEnd, int64_t* unextractedPosition) {
-  logMessage("extracting files");
-  const int count = getConfigInt(CFG_INCLUDED_FILE_COUNT);
-  logMessage("Included files: %d", count);
-  if (count == 0) return kExtractOk;
-
   std::unique_ptr<MediaFile> media = openMediaFile();
-  const std::vector<std::string> names =
-      includedFileNames(getConfigText(CFG_INCLUDED_FILE_NAMES), count);
-  int64_t end = 0;
-  const int result = extractEntries(media->source(), configEnd, directory, names,
-                                    fileSystemTarget(), &end);
-  if (result != kExtractOk) return result;
-  *unextractedPosition = end;
-  media.reset();
-  logMessage("extracting files done");
-  return kExtractOk;
+  return extractIncludedFiles(media->source(), directory, configEnd, unextractedPosition);
 }

@@ -1,5 +1,6 @@
-// The launcher's own executable, opened for reading. Each user opens its own handle and
-// closes it when done; none is kept open between users.
+// The launcher's own executable, opened for reading. A run opens it once and reads the
+// configuration, checks the payload and extracts the included files through that one handle,
+// which lets nobody write to the file meanwhile: the bytes checked are the bytes extracted.
 #pragma once
 
 #include <memory>
@@ -25,15 +26,16 @@ class MediaFile {
   ByteSource source_;
 };
 
-// Opens `path` for reading (shared read and write). On failure logs the error line
+// Opens `path` for reading, shared for reading only. On failure logs the error line
 // "Could not open %s" and ends the process with the "Error opening media file..." message.
 // A file of 2 GiB or more is refused with "Internal Error: media file size".
 std::unique_ptr<MediaFile> openMediaFileAt(const char* path);
 // openMediaFileAt(getModulePath()).
 std::unique_ptr<MediaFile> openMediaFile();
 
-// Reads the configuration from the launcher's own file into configTable(), closes the file
-// and applies the error output mode of CFG_EXECUTABLE_TYPE (message boxes only for 1 and 5,
-// standard error otherwise). Returns the absolute offset right after the records, where the
-// included files start.
+// Reads the configuration from `media` into configTable() and applies the error output mode
+// of CFG_EXECUTABLE_TYPE (message boxes only for 1 and 5, standard error otherwise). Returns
+// the absolute offset right after the records, where the included files start.
+int64_t loadConfigurationFrom(MediaFile& media);
+// The same from a handle of its own, closed again.
 int64_t loadConfiguration();

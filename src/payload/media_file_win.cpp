@@ -38,7 +38,9 @@ MediaFile::~MediaFile() {
 }
 
 std::unique_ptr<MediaFile> openMediaFileAt(const char* path) {
-  HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  // No FILE_SHARE_WRITE or FILE_SHARE_DELETE: while the run holds the file, nobody changes,
+  // renames or replaces it between the check and the extraction.
+  HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == nullptr || h == INVALID_HANDLE_VALUE) {
     logError("Could not open %s", path);

@@ -8,6 +8,8 @@
 #include "base/progress.h"
 #include "payload/payload_reader.h"
 
+class MediaFile;
+
 constexpr uint32_t kVerifyBufferSize = 16384;
 
 // The percentages sent to the progress bar while the checksum runs: 0 to 100, each at most
@@ -49,4 +51,6 @@ IntegrityOutcome checkPayload(ByteSource& in, bool verify, ProgressCallback prog
 // Otherwise shows CFG_WMSG_MEDIA_CORRUPT in a wide box owned by the error owner window (even
 // in quiet mode) and ends the process with exit code 1. A shown `progress` gets the check's
 // share of the bar (0 to 100 of 400).
+void verifyMediaFile(bool verify, Progress& progress, MediaFile& media);
+// The same through a handle of its own.
 void verifyMediaFile(bool verify, Progress& progress);

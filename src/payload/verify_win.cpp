@@ -11,13 +11,15 @@ void setBarPosition(void* progress, int percent) { static_cast<Progress*>(progre
 }  // namespace
 
 void verifyMediaFile(bool verify, Progress& progress) {
-  IntegrityOutcome outcome;
-  {
-    std::unique_ptr<MediaFile> media = openMediaFile();
-    const int64_t start = seekPayloadStart(media->source());
-    logMessage("starting at %d", static_cast<int>(start));
-    outcome = checkPayload(media->source(), verify, progress.shown() ? &setBarPosition : nullptr, &progress);
-  }
+  std::unique_ptr<MediaFile> media = openMediaFile();
+  verifyMediaFile(verify, progress, *media);
+}
+
+void verifyMediaFile(bool verify, Progress& progress, MediaFile& media) {
+  const int64_t start = seekPayloadStart(media.source());
+  logMessage("starting at %d", static_cast<int>(start));
+  const IntegrityOutcome outcome =
+      checkPayload(media.source(), verify, progress.shown() ? &setBarPosition : nullptr, &progress);
   if (outcome.check == PayloadCheck::Skipped && progress.shown()) {
     // As if the check's quarter of the bar had run.
     progress.setRange(100, 400);

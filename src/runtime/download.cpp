@@ -108,6 +108,34 @@ std::u16string formatDownloadProgress(const std::u16string& format, uint64_t rec
   return text;
 }
 
+void DownloadCancel::cancel() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  cancelled_ = true;
+  if (request_ != nullptr && !closedByCancel_) {
+    close_(request_);
+    closedByCancel_ = true;
+  }
+}
+
+void DownloadCancel::hold(void* request, void (*close)(void*)) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  request_ = request;
+  close_ = close;
+  closedByCancel_ = false;
+  if (cancelled_ && request_ != nullptr) {
+    close_(request_);
+    closedByCancel_ = true;
+  }
+}
+
+bool DownloadCancel::release() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const bool mine = !closedByCancel_;
+  request_ = nullptr;
+  closedByCancel_ = false;
+  return mine;
+}
+
 bool makeDownloadCheck(const std::string& digestText, const std::string& maxSizeText, DownloadCheck& check) {
   check = DownloadCheck();
   if (!digestText.empty()) {
@@ -219,10 +247,20 @@ bool transferBody(DownloadChannel& channel, DownloadSink& sink, DownloadProgress
   bool shown = false;
   std::vector<char> chunk(kDownloadChunkBytes);
   uint64_t received = 0;
+  auto cancelled = [&] { return check.cancel != nullptr && check.cancel->cancelled(); };
   while (received < length) {
+    if (cancelled()) {
+      logMessage("Download cancelled");
+      sink.discard();
+      closeHandles();
+      return false;
+    }
     const uint32_t wanted = static_cast<uint32_t>(std::min<uint64_t>(length - received, kDownloadChunkBytes));
     uint32_t got = 0;
-    if (!channel.read(chunk.data(), wanted, got)) {
+    // A cancel closes the request under a waiting read, which then fails or ends early.
+    const bool read = channel.read(chunk.data(), wanted, got);
+    if (cancelled()) continue;
+    if (!read) {
       logError("InternetReadFile failed with error code %d", static_cast<int>(channel.lastError()));
       // A partial archive would only fail later as a corrupt runtime.
       sink.discard();

@@ -2,8 +2,10 @@
 // which the user locates a java.exe by hand or has a runtime archive downloaded.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 
 #include "base/progress.h"
@@ -90,12 +92,36 @@ class DownloadProgress {
   virtual void showProgress(uint64_t received, uint64_t length, uint32_t elapsedMs) = 0;
 };
 
+// Cancelling a transfer from the thread that shows its dialog. The transfer checks the flag
+// between chunks; a read that waits on the network is cut off by closing the request under
+// it, which makes the read fail at once.
+class DownloadCancel {
+ public:
+  void cancel();
+  bool cancelled() const { return cancelled_.load(); }
+  // From the transfer: the request a cancel may close (with `close`) until release. release
+  // is false when the cancel closed it already, and the transfer must not close it again. A
+  // request held after the cancel is closed at once.
+  void hold(void* request, void (*close)(void*));
+  bool release();
+
+ private:
+  std::mutex mutex_;
+  std::atomic<bool> cancelled_{false};
+  void* request_ = nullptr;
+  void (*close_)(void*) = nullptr;
+  bool closedByCancel_ = false;
+};
+
 // What an installer demands of a downloaded archive beyond a good transfer.
 struct DownloadCheck {
   // The largest body accepted, in bytes; 0: no bound.
   uint64_t maxBytes = 0;
   bool hasDigest = false;
   Sha256Digest digest{};
+  // Set from another thread when the user cancels: the transfer stops and keeps nothing.
+  // Null: it cannot be cancelled.
+  DownloadCancel* cancel = nullptr;
 };
 // The check from the texts of the digest and size records (empty: not demanded). False for a
 // digest that is not 64 hexadecimal digits or a negative size: such an installer cannot be
@@ -129,6 +155,9 @@ struct RuntimeDownloadRun {
   std::function<bool(const std::string& javaExe)> useLocatedJavaExe;
   // Runs when the user gives up, before the process ends: clears the start markers.
   std::function<void()> giveUp;
+  // Cancelled when the dialog the transfer runs in was (see DownloadCheck::cancel); the
+  // transfer then ends without a message, since the cancel decides how the run ends.
+  DownloadCancel* cancel = nullptr;
 };
 // Runs the no-runtime flow. Either a runtime the user located is loaded (false), or
 // "jre.tar.gz" is downloaded into the working directory (true), to be prepared like an
@@ -137,8 +166,9 @@ bool downloadJre(const RuntimeDownloadRun& run);
 // The file-open dialog for a java.exe (owner: an HWND); true when the chosen one was loaded
 // through run.useLocatedJavaExe.
 bool chooseJavaExeManually(void* owner, const RuntimeDownloadRun& run);
-// Downloads `url` to "jre.tar.gz" in the working directory, or ends the process.
-void downloadArchive(Progress& progress, const std::string& url);
+// Downloads `url` to "jre.tar.gz" in the working directory, or ends the process; returns
+// false, having kept nothing, only when `cancelled` was set.
+bool downloadArchive(Progress& progress, const std::string& url, DownloadCancel* cancel = nullptr);
 // Loads "wininet.dll" from the system directory and looks up the functions the transfer
 // uses; false (logged) when either fails.
 bool loadWinInet();

@@ -50,7 +50,7 @@ bool lookUp(HMODULE module, const char* name, Fn& function) {
 
 class WinInetChannel : public DownloadChannel {
  public:
-  explicit WinInetChannel(const std::string& url) : url_(url) {}
+  WinInetChannel(const std::string& url, DownloadCancel* cancel) : url_(url), cancel_(cancel) {}
 
   uint32_t attemptConnect() override { return winInet.attemptConnect(0); }
   bool openInternet() override {
@@ -59,9 +59,13 @@ class WinInetChannel : public DownloadChannel {
   }
   bool openUrl() override {
     request_ = winInet.openUrl(internet_, url_.c_str(), nullptr, 0, kOpenUrlFlags, 0);
+    if (request_ != nullptr && cancel_ != nullptr) cancel_->hold(request_, &closeByCancel);
     return request_ != nullptr;
   }
-  void closeRequest() override { close(request_); }
+  void closeRequest() override {
+    if (request_ != nullptr && cancel_ != nullptr && !cancel_->release()) request_ = nullptr;
+    close(request_);
+  }
   void closeInternet() override { close(internet_); }
   bool queryContentLength(uint32_t& length) override { return queryNumber(HTTP_QUERY_CONTENT_LENGTH, length); }
   bool queryStatusCode(uint32_t& status) override { return queryNumber(HTTP_QUERY_STATUS_CODE, status); }
@@ -87,8 +91,10 @@ class WinInetChannel : public DownloadChannel {
     if (handle != nullptr) winInet.closeHandle(handle);
     handle = nullptr;
   }
+  static void closeByCancel(void* request) { winInet.closeHandle(static_cast<HINTERNET>(request)); }
 
   std::string url_;
+  DownloadCancel* cancel_;
   HINTERNET internet_ = nullptr;
   HINTERNET request_ = nullptr;
 };
@@ -214,23 +220,30 @@ bool loadWinInet() {
   return true;
 }
 
-void downloadArchive(Progress& progress, const std::string& url) {
+bool downloadArchive(Progress& progress, const std::string& url, DownloadCancel* cancel) {
   progress.setText(getConfigWideText(CFG_WMSG_DOWNLOADING));
   progress.showDetail(true);
   DownloadCheck check;
   if (!makeDownloadCheck(getConfigText(CFG_JRE_DOWNLOAD_SHA256), getConfigText(CFG_JRE_DOWNLOAD_MAX_SIZE), check)) {
     fatalWideConfigError(CFG_WMSG_DOWNLOAD_FAILED);
   }
+  check.cancel = cancel;
   if (!loadWinInet()) fatalWideConfigError(CFG_WMSG_WININET_FAILED);
-  WinInetChannel channel(url);
+  WinInetChannel channel(url, cancel);
   FileSink sink(kArchiveName);
+  bool done = false;
   if (progress.shown()) {
     ShownDownloadProgress shown(progress);
-    if (!downloadFile(channel, sink, &shown, check)) fatalWideConfigError(CFG_WMSG_DOWNLOAD_FAILED);
-  } else if (!downloadFile(channel, sink, nullptr, check)) {
+    done = downloadFile(channel, sink, &shown, check);
+  } else {
+    done = downloadFile(channel, sink, nullptr, check);
+  }
+  if (!done) {
+    if (cancel != nullptr && cancel->cancelled()) return false;
     fatalWideConfigError(CFG_WMSG_DOWNLOAD_FAILED);
   }
   progress.showDetail(false);
+  return true;
 }
 
 bool chooseJavaExeManually(void* owner, const RuntimeDownloadRun& run) {
@@ -267,7 +280,7 @@ bool downloadJre(const RuntimeDownloadRun& run) {
   }
   if (download) {
     logMessage("Downloading JRE");
-    downloadArchive(*run.progress, url);
+    if (!downloadArchive(*run.progress, url, run.cancel)) return false;
     logMessage("Done");
   }
   return download;

@@ -162,17 +162,26 @@ class ExtractionE2ETest : public ::testing::Test {
     EXPECT_EQ(result.boxes[0].flags, 0x10u);  // MB_ICONERROR
   }
 
+  // An installer that finds the stand-in runtime beside it and so reaches the Java side,
+  // which then owns the extracted files: a run that ends before that removes them.
+  Installer reachingTheJavaSide() {
+    makeFakeRuntime(dir_ + "/rt");
+    Installer installer;
+    installer.extra = {{CFG_MAIN_CLASS, "app.Main"}, {CFG_JRE_SEARCH_SEQUENCE, "Brt"}};
+    return installer;
+  }
+
   std::string dir_;
 };
 
 TEST_F(ExtractionE2ETest, FilesInTheRootAndOneSubdirectoryExtractByteIdentical) {
-  Installer installer;
+  Installer installer = reachingTheJavaSide();
   installer.files = {{"app.jar", patterned(70000, 1)},
                      {"lib\\a.jar", patterned(8192, 2)},
                      {"lib\\b.properties", "key=value\r\n"},
                      {"empty.txt", ""}};
   const WineResult result = run(writeMedia(installer.payload()), {"-q"});
-  EXPECT_EQ(result.exitCode, kNoRuntime) << result.err;
+  EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_TRUE(result.boxes.empty());
   const std::string log = onlyLog();
   const std::string temp = extractedDir(log);
@@ -187,8 +196,7 @@ TEST_F(ExtractionE2ETest, FilesInTheRootAndOneSubdirectoryExtractByteIdentical) 
       EXPECT_TRUE(fileText(host) == file.second) << file.first;
     }
   }
-  for (const char* line : {"Included files: 4", "extracting files done", "No JRE included",
-                           "ERROR: No JRE found"}) {
+  for (const char* line : {"Included files: 4", "extracting files done", "No JRE included", "launch done"}) {
     EXPECT_TRUE(hasLine(log, line)) << line << "\n" << log;
   }
   const size_t checksums = log.find("\nchecksums: ");
@@ -211,12 +219,12 @@ TEST_F(ExtractionE2ETest, TheFileCountDecidesHowManyNamesAreTaken) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    Installer installer;
+    Installer installer = reachingTheJavaSide();
     installer.files = {{"a.txt", "A"}, {"b.txt", "B"}};
     installer.count = row.count;
     installer.names = row.names;
     const WineResult result = run(writeMedia(installer.payload()), {"-q"});
-    EXPECT_EQ(result.exitCode, kNoRuntime) << result.err;
+    EXPECT_EQ(result.exitCode, 0) << result.err;
     const std::string log = onlyLog();
     const std::string temp = extractedDir(log);
     for (const std::string& name : row.present) EXPECT_TRUE(pathExists(temp + "/" + name)) << name;

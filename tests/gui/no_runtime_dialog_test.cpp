@@ -5,8 +5,10 @@
 // chosen in the file dialog (the dialog staying for another try when the choice fails to load).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/config_table.h"
@@ -158,6 +160,35 @@ TEST_F(NoRuntimeDialogTest, DownloadRunsInTheProgressDialogOpenedForIt) {
     EXPECT_NE(log.find("\n" + std::string(line) + "\n"), std::string::npos) << line << "\n" << log;
   }
   EXPECT_EQ(server.requests("/jre.tar.gz"), 1);
+}
+
+TEST_F(NoRuntimeDialogTest, CancelDuringTheDownloadEndsTheRunAndLeavesNothing) {
+  // A slow link; Cancel in the dialog opened for the flow must stop the transfer and end the
+  // run, not go back to the work sequence while the transfer goes on.
+  HttpReply slow{200, std::string(4000000, 'z')};
+  slow.paceMs = 200;
+  LocalHttpServer server({{"/jre.tar.gz", slow}});
+  ASSERT_TRUE(server.listening());
+  const std::string exe = writeInstaller({{CFG_JRE_DOWNLOAD_LOCATION, server.url("/jre.tar.gz")}, {CFG_HIDE_PROGRESS_DIALOG, "1"}});
+  BackgroundRun run = launch(exe);
+  ASSERT_TRUE(noRuntimeDialog().found) << run.err() << logs();
+  EXPECT_TRUE(session_->wintool("click", {"--class", "#32770", "--title", "Setup", "--id", "1004"}, 5000).found);
+  // The status line appears once bytes arrive; then cancel the dialog opened for the flow.
+  for (int i = 0; i < 100 && logs().find("file size: 4000000") == std::string::npos; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  EXPECT_TRUE(session_->wintool("click", {"--class", "MyDialogClass", "--id", "2"}, 5000).found);
+  EXPECT_EQ(run.wait(60000), 0) << logs();
+  const std::string log = logs();
+  for (const char* line : {"Canceled installer", "Download cancelled"}) {
+    EXPECT_NE(log.find("\n" + std::string(line) + "\n"), std::string::npos) << line << "\n" << log;
+  }
+  EXPECT_EQ(log.find("extracting JRE"), std::string::npos) << "the work sequence did not go on\n" << log;
+  const size_t at = log.find("\nTemp dir: ");
+  ASSERT_NE(at, std::string::npos) << log;
+  const std::string temp = log.substr(at + 11, log.find('\n', at + 11) - at - 11);
+  EXPECT_FALSE(pathExists(hostPathOf(temp))) << temp;
+  EXPECT_FALSE(session_->valueExists(kMarkerKey, "InstallStarted")) << "Cancel clears the markers";
 }
 
 TEST_F(NoRuntimeDialogTest, LocateLoadsTheJavaExeChosenInTheFileDialog) {

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -108,10 +109,21 @@ void LocalHttpServer::answer(int connection) {
   response += "Content-Type: application/octet-stream\r\nConnection: close\r\n";
   if (reply.sendLength) response += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
   response += "\r\n";
-  response += reply.body.substr(0, reply.cutAfter);
-  sendAll(connection, response.data(), response.size());
+  const std::string body = reply.body.substr(0, reply.cutAfter);
+  if (reply.paceMs <= 0) {
+    response += body;
+    sendAll(connection, response.data(), response.size());
+  } else {
+    sendAll(connection, response.data(), response.size());
+    constexpr size_t kPiece = 16384;
+    for (size_t at = 0; at < body.size() && !stopping_; at += kPiece) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(reply.paceMs));
+      if (!sendAll(connection, body.data() + at, std::min(kPiece, body.size() - at))) break;
+    }
+  }
   // A cut body ends with an orderly close after the bytes that were sent (a reset could
   // overtake the response head in the client's buffers and fail the request itself).
   if (reply.cutAfter != std::string::npos) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+
 }
 #endif  // !_WIN32

@@ -14,6 +14,7 @@ struct HttpReply {
   std::string body;
   bool sendLength = true;               // a Content-Length header with the body's size
   size_t cutAfter = std::string::npos;  // close the connection after this many body bytes
+  int paceMs = 0;                       // the body goes in 16 KiB pieces this far apart (a slow link)
 };
 
 class LocalHttpServer {

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -75,6 +79,19 @@ TEST_F(MediaFileTest, FileSourceReadsThePayloadBehindTheImage) {
   const auto outcome = fatalOf([&] { readInt(media->source()); });
   EXPECT_EQ(outcome.first, 1);
   EXPECT_EQ(outcome.second, messages::kReadInt);
+
+#ifdef _WIN32
+  // While the run holds it, the file can be neither written nor renamed and replaced: what
+  // was checked is what gets extracted.
+  HANDLE writer = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
+  if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+  const std::string moved = path + ".old";
+  EXPECT_FALSE(MoveFileA(path.c_str(), moved.c_str()));
+  media.reset();
+  EXPECT_TRUE(MoveFileA(path.c_str(), moved.c_str())) << "released when the run is done with it";
+#endif
 }
 
 TEST_F(MediaFileTest, UnreadableAndOversizedFilesAreRefused) {
