@@ -851,9 +851,14 @@ TEST_F(LaunchE2ETest, IncludedRuntimeIsUsedUnlessAnInstalledOneIsPreferredAndFou
 }
 
 // The builder packs a runtime directory itself ("runtime" in the description); the installer
-// unpacks it and starts the program with it, with no other runtime to find.
+// unpacks it, its gzip members side by side, and starts the program with it, with no other
+// runtime to find.
 TEST_F(LaunchE2ETest, ARuntimeBundledByTheBuilderRunsToTheLaunch) {
   makeRuntime(dir_ + "/bundled-rt");
+  // Over two members' worth of tar (4 MiB each), so the launcher takes the parallel path.
+  std::string modules(9 << 20, '\0');
+  for (size_t i = 0; i < modules.size(); ++i) modules[i] = static_cast<char>("modules"[i % 7] + (i >> 20));
+  writeWholeFile(dir_ + "/bundled-rt/lib/modules", modules);
   writeWholeFile(dir_ + "/app.jar", "app");
   writeWholeFile(dir_ + "/setup.json",
                  R"({"mainClass": "app.Main", "executableType": 2, "productKind": "i", "jreSearchSequence": "",
@@ -868,8 +873,10 @@ TEST_F(LaunchE2ETest, ARuntimeBundledByTheBuilderRunsToTheLaunch) {
   const std::string log = takeLog();
   const std::string temp = tempDirOf(log);
   EXPECT_TRUE(hasLine(log, "extracting JRE")) << log;
+  EXPECT_NE(log.find("inflating 3 gzip members on "), std::string::npos) << log;
   EXPECT_TRUE(hasLine(log, "untaring JRE was successful")) << log;
   EXPECT_TRUE(hasLine(log, "launch done")) << log;
+  EXPECT_TRUE(readWholeFile(hostPathOf(temp) + "/jre/lib/modules") == modules);
   const std::vector<std::string> lines = recordLines();
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lowercase(lines[0].substr(7)), lowercase(temp + "\\jre\\bin\\server\\jvm.dll"));
