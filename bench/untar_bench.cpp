@@ -6,8 +6,8 @@
 // same tar stream recompressed as one gzip member (`gzip -6`). Rates are in bytes of the
 // uncompressed tar stream per second of wall time. CPU times are this process's (all its
 // threads) and, for tar, the child processes (tar and its gzip, which run side by side).
-// Memory: the peak resident size of a child process that unpacks the archive once, less what
-// it shares with this process when it starts.
+// Memory: the growth of the peak resident size of a child process that unpacks the archive
+// once (the peak reset when it starts).
 #include <benchmark/benchmark.h>
 #include <zlib.h>
 
@@ -108,26 +108,42 @@ double childrenCpuSeconds() {
          (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// Resident bytes of this process now.
-double residentBytes() {
-  std::ifstream statm("/proc/self/statm");
-  long pages = 0, resident = 0;
-  statm >> pages >> resident;
-  return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE));
+// A "Vm...:" line of /proc/self/status in bytes; -1 when missing.
+double statusBytes(const std::string& key) {
+  std::ifstream status("/proc/self/status");
+  std::string word;
+  while (status >> word) {
+    if (word == key + ":") {
+      double kilobytes = -1;
+      status >> kilobytes;
+      return kilobytes * 1024;
+    }
+  }
+  return -1;
 }
 
-// Peak resident bytes a child process adds to what it shares with this one at its start,
-// while it unpacks `archive` into `target` with `threads` inflating threads; -1 on failure.
+// Peak resident bytes a child process adds to what it holds at its start, while it unpacks
+// `archive` into `target` with `threads` inflating threads (the child resets its peak first,
+// so what it shares with this process does not count); -1 on failure.
 double unpackPeakBytes(const std::string& archive, const std::string& target, unsigned threads) {
-  const double before = residentBytes();
+  int channel[2];
+  if (pipe(channel) != 0) return -1;
   const pid_t child = fork();
-  if (child == 0) _exit(untarGz(archive, target, TarProgress(), fileSystemTarget(), threads) ? 0 : 1);
-  int status = 0;
-  rusage usage;
-  if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    return -1;
+  if (child == 0) {
+    std::ofstream("/proc/self/clear_refs") << "5";
+    const double start = statusBytes("VmRSS");
+    const bool ok = untarGz(archive, target, TarProgress(), fileSystemTarget(), threads);
+    const double grown = ok ? statusBytes("VmHWM") - start : -1;
+    (void)!write(channel[1], &grown, sizeof grown);
+    _exit(ok ? 0 : 1);
   }
-  return static_cast<double>(usage.ru_maxrss) * 1024 - before;
+  close(channel[1]);
+  double grown = -1;
+  if (child < 0 || read(channel[0], &grown, sizeof grown) != static_cast<ssize_t>(sizeof grown)) grown = -1;
+  close(channel[0]);
+  int status = 0;
+  if (child > 0) waitpid(child, &status, 0);
+  return grown;
 }
 
 struct Row {
