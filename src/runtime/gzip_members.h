@@ -64,8 +64,8 @@ uint64_t maxPackedMemberSize(uint32_t size);
 // The table of members of an archive of `fileSize` bytes, or false when the archive is not
 // one the parallel reader takes (the caller then reads it as one stream): a member without
 // the size field, sizes that do not chain exactly to the end of the file, a member size
-// smaller than a header and trailer or larger than a member of kMaxParallelMemberSize could
-// pack to, fewer than two members or more than kMaxParallelMembers, the first member's
+// smaller than a header and trailer or above maxPackedMemberSize of the first member's
+// unpacked size, fewer than two members or more than kMaxParallelMembers, the first member's
 // unpacked size outside kMinParallelMemberSize..kMaxParallelMemberSize, a later member that
 // unpacks to a different size (the last: to more, or to nothing). The sizes are only
 // claims: each member is still checked when it is inflated.

@@ -11,6 +11,7 @@
 #include "base/error_report.h"
 #include "platform/diagnostic_log.h"
 #include "runtime/gzip_members.h"
+#include "runtime/parallel_inflate.h"
 #include "support/quiet_log.h"
 #include "support/scratch_files.h"
 #include "support/tar_archives.h"
@@ -416,6 +417,27 @@ TEST_F(UntarTest, ProgressMovesTowards200AtMostEvery200Ms) {
   positions.clear();
   ASSERT_TRUE(untar(tar, TarProgress{nullptr, 1000, &recordPosition, &fakeClock}));
   EXPECT_TRUE(positions.empty());
+}
+
+TEST(TarRulesTest, InflateThreadsStayWithinTheMemoryBound) {
+  const struct {
+    unsigned requested, processors;
+    uint32_t memberSize;
+    unsigned threads;
+  } rows[] = {
+      {0, 2, 4 << 20, 2},                   // one per processor
+      {0, 0, 4 << 20, 1},                   // processors unknown
+      {0, 64, 4 << 20, 6},                  // 8 slots of 4 MiB and 6 packed members fit 64 MiB
+      {0, 64, kMaxParallelMemberSize, 2},
+      {100, 1, kMinParallelMemberSize, kMaxInflateThreads},
+      {1, 64, 4 << 20, 1},
+  };
+  for (const auto& row : rows) {
+    const unsigned threads = inflateThreadCount(row.requested, row.processors, row.memberSize);
+    EXPECT_EQ(threads, row.threads) << row.requested << " " << row.processors << " " << row.memberSize;
+    const uint64_t held = uint64_t(threads + 2) * row.memberSize + threads * maxPackedMemberSize(row.memberSize);
+    EXPECT_LE(held, kParallelInflateMemoryBudget) << row.processors << " " << row.memberSize;
+  }
 }
 
 // Archives of gzip members that carry their sizes, as the builder writes them: inflated side
