@@ -21,11 +21,13 @@
 #include <vector>
 
 #include "base/config_table.h"
+#include "runtime/gzip_members.h"
 #include "cli.h"
 #include "support/fake_runtime.h"
 #include "support/http_server.h"
 #include "support/media_files.h"
 #include "support/payload_bytes.h"
+#include "support/tar_archives.h"
 #include "support/wine_run.h"
 
 namespace {
@@ -846,6 +848,46 @@ TEST_F(LaunchE2ETest, IncludedRuntimeIsUsedUnlessAnInstalledOneIsPreferredAndFou
     EXPECT_EQ(classPathOf(options()), std::vector<std::string>{temp + "\\app.jar"});
     EXPECT_EQ(globalMarker(), 1);
     clearRegistry();
+    forgetRuns();
+  }
+}
+
+// An included runtime of gzip members that carry their sizes is inflated side by side; a
+// damaged member is the corrupt runtime it always was, and nothing of it reaches the disk.
+TEST_F(LaunchE2ETest, ARuntimeOfSizedMembersIsInflatedSideBySideAndADamagedMemberIsCorrupt) {
+  const std::string home = dir_ + "/members-rt";
+  makeRuntime(home);
+  std::string big(300000, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 2654435761u) >> 13);
+  writeWholeFile(home + "/bin/big.dat", big);
+  ASSERT_EQ(std::system(("tar --format=ustar -cf '" + home + ".tar' -C '" + home + "' bin").c_str()), 0);
+  std::vector<SizedMember> members = sizedGzipMembers(readWholeFile(home + ".tar"), kMinParallelMemberSize);
+  ASSERT_GE(members.size(), 5u);
+  const std::string intact = joinedMembers(members);
+  members[3].bytes[200] ^= 0x20;
+  const std::string damaged = joinedMembers(members);
+  for (bool isDamaged : {false, true}) {
+    SCOPED_TRACE(isDamaged ? "damaged" : "intact");
+    Installer installer;
+    installer.records = {{CFG_MAIN_CLASS, "app.Main"}, {CFG_JRE_SEARCH_SEQUENCE, ""}};
+    installer.files = {{"app.jar", "app"}, {"jre.tar.gz", isDamaged ? damaged : intact}};
+    const WineResult result = run(writeInstaller(installer), {"-q"});
+    const std::string log = takeLog();
+    EXPECT_NE(log.find("inflating " + std::to_string(members.size()) + " gzip members on "), std::string::npos) << log;
+    const std::string unpacked = readWholeFile(hostPathOf(tempDirOf(log)) + "/jre/bin/big.dat");
+    if (isDamaged) {
+      EXPECT_EQ(result.exitCode, 1);
+      EXPECT_TRUE(hasLine(log, "ERROR: Could not untar JRE")) << log;
+      EXPECT_NE(result.err.find("The bundled JRE is corrupted. If you downloaded the setup file please download it again."),
+                std::string::npos)
+          << result.err;
+      EXPECT_LT(unpacked.size(), big.size());
+      EXPECT_EQ(unpacked, big.substr(0, unpacked.size())) << "only bytes of members that passed their checks";
+    } else {
+      EXPECT_EQ(result.exitCode, 0) << result.err;
+      EXPECT_TRUE(hasLine(log, "launch done")) << log;
+      EXPECT_TRUE(unpacked == big);
+    }
     forgetRuns();
   }
 }
