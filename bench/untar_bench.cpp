@@ -1,16 +1,19 @@
 // Unpacking a real runtime: an installed JDK (JAVA_HOME, else the first real directory under
-// /usr/lib/jvm with bin/java) packed once per run with `tar czf` into a scratch directory,
-// then unpacked by the launcher's reader and by GNU `tar xzf`, each into a fresh directory.
-// Rates are in bytes of the uncompressed tar stream per second of wall time. CPU times are
-// the reader's thread and, for tar, the child processes (tar and its gzip, which run side by
-// side, so tar's wall time can be below its CPU time). Symbolic links in the JDK are stored
-// as links: tar recreates them, the launcher's reader skips them.
+// /usr/lib/jvm with bin/java), copied once per run with its symbolic links resolved and packed
+// by mediapack's runtime packer (gzip members that carry their sizes), then unpacked in each
+// round by the launcher's reader with one inflating thread per processor, with one inflating
+// thread, by GNU `tar xzf`, and, for the sequential path, by the launcher's reader over the
+// same tar stream recompressed as one gzip member (`gzip -6`). Rates are in bytes of the
+// uncompressed tar stream per second of wall time. CPU times are this process's (all its
+// threads) and, for tar, the child processes (tar and its gzip, which run side by side).
+// Memory: the growth of the peak resident size of a child process that unpacks the archive
+// once (the peak reset when it starts).
 #include <benchmark/benchmark.h>
 #include <zlib.h>
 
-#include <dirent.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,57 +21,84 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench_support.h"
 #include "payload/extract.h"
 #include "runtime/untar.h"
+#include "runtime_archive.h"
+#include "runtime_dir.h"
 
 namespace {
 
-// The archive, made once; the scratch directory goes at exit.
-struct RuntimeArchive {
+int64_t fileSize(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
+}
+
+// The archives, made once; the scratch directory goes at exit.
+struct RuntimeArchives {
   std::string jdk = findJdk();
   std::string directory;
-  std::string path;
+  std::string members;  // mediapack's archive
+  std::string single;   // the same tar stream as one gzip member
   int64_t tarBytes = 0;
+  int64_t memberCount = 0;
   std::string error;
 
-  RuntimeArchive() {
+  RuntimeArchives() {
     if (jdk.empty()) {
       error = "no JDK found (set JAVA_HOME)";
       return;
     }
     directory = makeScratchDirectory("untar_bench_");
-    path = directory + "/jre.tar.gz";
-    if (run("tar czf '" + path + "' -C '" + jdk + "' .") != 0) {
-      error = "tar czf failed";
+    const std::string home = directory + "/jdk";
+    // Links that lead nowhere are left out by cp with a message; the rest become copies.
+    run("cp -rL '" + jdk + "' '" + home + "' 2>/dev/null");
+    std::vector<RuntimeEntry> entries;
+    RuntimeTarget linux{TargetOs::Linux, kElfMachineX8664, "bench"};
+    Status scanned = scanRuntimeDirectory(home, "bench", linux, entries);
+    if (!scanned.ok()) {
+      error = scanned.message;
       return;
     }
-    gzFile in = gzopen(path.c_str(), "rb");
-    std::vector<char> buffer(1 << 16);
-    for (int n; in != nullptr && (n = gzread(in, buffer.data(), static_cast<unsigned>(buffer.size()))) > 0;) {
-      tarBytes += n;
+    members = directory + "/jre.tar.gz";
+    single = directory + "/single.tar.gz";
+    PackedRuntime packed;
+    if (!packRuntime(entries, TargetOs::Linux, members, PackOptions(), packed).ok() ||
+        run("gzip -dc '" + members + "' | gzip -6 > '" + single + "'") != 0) {
+      error = "packing failed";
+      return;
     }
-    if (in != nullptr) gzclose(in);
-    struct stat info;
-    stat(path.c_str(), &info);
-    std::printf("runtime archive: %s, %lld bytes compressed, %lld bytes of tar\n", jdk.c_str(),
-                static_cast<long long>(info.st_size), static_cast<long long>(tarBytes));
+    run("rm -rf '" + home + "'");
+    tarBytes = packed.tarSize;
+    memberCount = packed.members;
+    std::printf("runtime archive: %s, %lld bytes of tar; %lld bytes in %lld sized members; %lld bytes as one "
+                "member; %u processors\n",
+                jdk.c_str(), static_cast<long long>(tarBytes), static_cast<long long>(fileSize(members)),
+                static_cast<long long>(memberCount), static_cast<long long>(fileSize(single)),
+                std::thread::hardware_concurrency());
   }
-  ~RuntimeArchive() {
+  ~RuntimeArchives() {
     if (!directory.empty()) run("rm -rf '" + directory + "'");
   }
 };
 
-const RuntimeArchive& runtimeArchive() {
-  static const RuntimeArchive archive;
-  return archive;
+const RuntimeArchives& runtimeArchives() {
+  static const RuntimeArchives archives;
+  return archives;
 }
 
-// CPU time of this process: the reader's thread (children are not counted here).
-double processCpuSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+// CPU time of this process, all threads, seconds.
+double processCpuSeconds() {
+  rusage usage;
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
 
 // CPU time of the waited-for child processes (tar and the gzip it runs), seconds.
 double childrenCpuSeconds() {
@@ -78,61 +108,120 @@ double childrenCpuSeconds() {
          (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// Each round unpacks the archive twice into fresh directories, the launcher's reader first,
-// then `tar xzf`, so both meet the same load on the machine; making and removing the
-// directories is not timed. The reported time is the reader's; the counters are medians over
-// the rounds: wall seconds of each (reader_s, tar_s), their rates in bytes of tar stream per
-// second, ratio (reader wall / tar wall, per round) and cpu_ratio (the reader's CPU time /
-// tar's and gzip's together).
-void BM_UntarGzAgainstGnuTar(benchmark::State& state) {
-  const RuntimeArchive& archive = runtimeArchive();
-  if (!archive.error.empty()) {
-    state.SkipWithError(archive.error.c_str());
+// A "Vm...:" line of /proc/self/status in bytes; -1 when missing.
+double statusBytes(const std::string& key) {
+  std::ifstream status("/proc/self/status");
+  std::string word;
+  while (status >> word) {
+    if (word == key + ":") {
+      double kilobytes = -1;
+      status >> kilobytes;
+      return kilobytes * 1024;
+    }
+  }
+  return -1;
+}
+
+// Peak resident bytes a child process adds to what it holds at its start, while it unpacks
+// `archive` into `target` with `threads` inflating threads (the child resets its peak first,
+// so what it shares with this process does not count); -1 on failure.
+double unpackPeakBytes(const std::string& archive, const std::string& target, unsigned threads) {
+  int channel[2];
+  if (pipe(channel) != 0) return -1;
+  const pid_t child = fork();
+  if (child == 0) {
+    std::ofstream("/proc/self/clear_refs") << "5";
+    const double start = statusBytes("VmRSS");
+    const bool ok = untarGz(archive, target, TarProgress(), fileSystemTarget(), threads);
+    const double grown = ok ? statusBytes("VmHWM") - start : -1;
+    (void)!write(channel[1], &grown, sizeof grown);
+    _exit(ok ? 0 : 1);
+  }
+  close(channel[1]);
+  double grown = -1;
+  if (child < 0 || read(channel[0], &grown, sizeof grown) != static_cast<ssize_t>(sizeof grown)) grown = -1;
+  close(channel[0]);
+  int status = 0;
+  if (child > 0) waitpid(child, &status, 0);
+  return grown;
+}
+
+struct Row {
+  std::vector<double> wall, cpu, ratio;
+};
+
+// Each round unpacks four times into fresh directories, one after the other, so all meet the
+// same load: the reader with one thread per processor, with one thread, over the single
+// member, and `tar xzf` of mediapack's archive; making and removing the directories is not
+// timed. The reported time is the parallel reader's; the counters are medians over the
+// rounds: wall seconds (par_s, one_s, seq_s, tar_s), ratios to tar's wall time in the same
+// round (ratio, one_ratio, seq_ratio), CPU seconds (par_cpu_s, ..., tar_cpu_s: tar and
+// gzip together), and peak memory (par_peak_MB, seq_peak_MB).
+void BM_UntarAgainstGnuTar(benchmark::State& state) {
+  const RuntimeArchives& archives = runtimeArchives();
+  if (!archives.error.empty()) {
+    state.SkipWithError(archives.error.c_str());
     return;
   }
-  const std::string target = archive.directory + "/out";
+  const std::string target = archives.directory + "/out";
   const auto freshTarget = [&] {
     run("rm -rf '" + target + "'");
     mkdir(target.c_str(), 0755);
   };
-  std::vector<double> readerWall, tarWall, ratios, cpuRatios;
+  Row par, one, seq, tar;
+  bool ok = true;
+  const auto reader = [&](Row& row, const std::string& archive, unsigned threads) {
+    freshTarget();
+    const double wallStart = wallSeconds();
+    const double cpuStart = processCpuSeconds();
+    ok = untarGz(archive, target, TarProgress(), fileSystemTarget(), threads) && ok;
+    row.cpu.push_back(processCpuSeconds() - cpuStart);
+    row.wall.push_back(wallSeconds() - wallStart);
+  };
   for (auto _ : state) {
     state.PauseTiming();
+    reader(one, archives.members, 1);
+    reader(seq, archives.single, 0);
+    freshTarget();
+    const double tarStart = wallSeconds();
+    const double childrenStart = childrenCpuSeconds();
+    ok = run("tar xzf '" + archives.members + "' -C '" + target + "'") == 0 && ok;
+    tar.wall.push_back(wallSeconds() - tarStart);
+    tar.cpu.push_back(childrenCpuSeconds() - childrenStart);
     freshTarget();
     state.ResumeTiming();
     const double wallStart = wallSeconds();
     const double cpuStart = processCpuSeconds();
-    const bool unpacked = untarGz(archive.path, target, TarProgress(), fileSystemTarget());
-    const double readerCpu = processCpuSeconds() - cpuStart;
-    readerWall.push_back(wallSeconds() - wallStart);
-    state.PauseTiming();
-    freshTarget();
-    const double tarStart = wallSeconds();
-    const double childrenStart = childrenCpuSeconds();
-    const bool tarUnpacked = run("tar xzf '" + archive.path + "' -C '" + target + "'") == 0;
-    tarWall.push_back(wallSeconds() - tarStart);
-    const double tarCpu = childrenCpuSeconds() - childrenStart;
-    state.ResumeTiming();
-    if (!unpacked || !tarUnpacked) {
+    ok = untarGz(archives.members, target, TarProgress(), fileSystemTarget()) && ok;
+    par.cpu.push_back(processCpuSeconds() - cpuStart);
+    par.wall.push_back(wallSeconds() - wallStart);
+    if (!ok) {
       state.SkipWithError("extraction failed");
       break;
     }
-    ratios.push_back(readerWall.back() / tarWall.back());
-    cpuRatios.push_back(readerCpu / tarCpu);
+    for (Row* row : {&par, &one, &seq}) row->ratio.push_back(row->wall.back() / tar.wall.back());
   }
+  if (!ok || par.ratio.empty()) return;
+  freshTarget();
+  const double parPeak = unpackPeakBytes(archives.members, target, 0);
+  freshTarget();
+  const double seqPeak = unpackPeakBytes(archives.single, target, 0);
   run("rm -rf '" + target + "'");
-  if (ratios.empty()) return;
-  state.SetBytesProcessed(state.iterations() * archive.tarBytes);
-  state.counters["reader_s"] = median(readerWall);
-  state.counters["tar_s"] = median(tarWall);
-  state.counters["reader_bytes_per_second"] =
-      benchmark::Counter(archive.tarBytes / median(readerWall), benchmark::Counter::kDefaults,
-                         benchmark::Counter::kIs1024);
-  state.counters["tar_bytes_per_second"] = benchmark::Counter(
-      archive.tarBytes / median(tarWall), benchmark::Counter::kDefaults, benchmark::Counter::kIs1024);
-  state.counters["ratio"] = median(ratios);
-  state.counters["cpu_ratio"] = median(cpuRatios);
+  state.SetBytesProcessed(state.iterations() * archives.tarBytes);
+  state.counters["par_s"] = median(par.wall);
+  state.counters["one_s"] = median(one.wall);
+  state.counters["seq_s"] = median(seq.wall);
+  state.counters["tar_s"] = median(tar.wall);
+  state.counters["ratio"] = median(par.ratio);
+  state.counters["one_ratio"] = median(one.ratio);
+  state.counters["seq_ratio"] = median(seq.ratio);
+  state.counters["par_cpu_s"] = median(par.cpu);
+  state.counters["one_cpu_s"] = median(one.cpu);
+  state.counters["seq_cpu_s"] = median(seq.cpu);
+  state.counters["tar_cpu_s"] = median(tar.cpu);
+  state.counters["par_peak_MB"] = parPeak / 1e6;
+  state.counters["seq_peak_MB"] = seqPeak / 1e6;
 }
-BENCHMARK(BM_UntarGzAgainstGnuTar)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_UntarAgainstGnuTar)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 }  // namespace

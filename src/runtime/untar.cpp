@@ -5,13 +5,18 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <thread>
 #include <vector>
 
 #include "base/error_report.h"
 #include "platform/diagnostic_log.h"
 #include "platform/temp_dir.h"
+#include "runtime/gzip_members.h"
+#include "runtime/parallel_inflate.h"
 
 namespace {
 // Header fields (offset, width) the reader uses.
@@ -61,9 +66,75 @@ bool showsProgress(const TarProgress& progress) {
   return progress.context != nullptr && progress.setPosition != nullptr;
 }
 
-void showStreamPosition(gzFile stream, const TarProgress& progress) {
-  const z_off_t position = gztell(stream);
-  // -1: an error, or a position that does not fit (32-bit z_off_t); leave the bar.
+// The unpacked tar stream as the tar reader sees it: one gzip stream read through zlib's gz
+// functions, or the members of an archive inflated side by side.
+class TarInput {
+ public:
+  virtual ~TarInput() = default;
+  // Up to `want` bytes; *data points at them (in `scratch`, which holds `want` bytes, or in
+  // the input's own memory), valid until the next call. -1 on a read error, 0 at the end.
+  virtual int next(const char** data, char* scratch, unsigned want) = 0;
+  // Up to `want` bytes copied into `buffer`: fewer only at the end; -1 on a read error.
+  virtual int read(void* buffer, unsigned want) = 0;
+  // Passes over `count` bytes; false on a read error.
+  virtual bool skip(int64_t count) = 0;
+  // True once a read has met the end.
+  virtual bool atEnd() = 0;
+  // Bytes of the unpacked stream read so far; -1 when unknown.
+  virtual int64_t position() = 0;
+  // After the stream has been read to its end: whether it failed a check (a gzip trailer,
+  // a stream cut short).
+  virtual bool damaged() = 0;
+};
+
+class GzInput : public TarInput {
+ public:
+  explicit GzInput(gzFile stream) : stream_(stream) {}
+  int next(const char** data, char* scratch, unsigned want) override {
+    *data = scratch;
+    return gzread(stream_, scratch, want);
+  }
+  int read(void* buffer, unsigned want) override { return gzread(stream_, buffer, want); }
+  // Forward skip relative to the current position. gzseek answers -1 also for a position
+  // that does not fit its 32-bit result (Windows) although the skip is done; only a stream
+  // error counts.
+  bool skip(int64_t count) override {
+    if (count <= 0) return true;
+    if (gzseek(stream_, static_cast<z_off_t>(count), SEEK_CUR) != -1) return true;
+    int error = Z_OK;
+    gzerror(stream_, &error);
+    return error == Z_OK || error == Z_BUF_ERROR;
+  }
+  bool atEnd() override { return gzeof(stream_) != 0; }
+  // -1: an error, or a position that does not fit (32-bit z_off_t).
+  int64_t position() override { return gztell(stream_); }
+  bool damaged() override {
+    int error = Z_OK;
+    gzerror(stream_, &error);
+    return error != Z_OK;
+  }
+
+ private:
+  gzFile stream_;
+};
+
+class MemberInput : public TarInput {
+ public:
+  explicit MemberInput(ParallelMemberReader& reader) : reader_(reader) {}
+  int next(const char** data, char*, unsigned want) override { return reader_.next(data, want); }
+  int read(void* buffer, unsigned want) override { return reader_.read(buffer, want); }
+  bool skip(int64_t count) override { return reader_.skip(count); }
+  bool atEnd() override { return reader_.atEnd(); }
+  int64_t position() override { return reader_.position(); }
+  bool damaged() override { return reader_.failed(); }
+
+ private:
+  ParallelMemberReader& reader_;
+};
+
+void showStreamPosition(TarInput& input, const TarProgress& progress) {
+  const int64_t position = input.position();
+  // Unknown: leave the bar.
   if (position < 0) return;
   progress.setPosition(progress.context, tarProgressPosition(position, progress.totalSize));
 }
@@ -128,7 +199,7 @@ class TargetFile {
   bool open_ = false;
 };
 
-bool copyEntry(gzFile stream, const std::string& path, int32_t size, const TarProgress& progress,
+bool copyEntry(TarInput& input, const std::string& path, int32_t size, const TarProgress& progress,
                const std::string& targetDirectory, const ExtractionTarget& files,
                std::vector<char>& buffer) {
   logMessage("extracting %s (size %d)", path.c_str(), static_cast<int>(size));
@@ -144,17 +215,18 @@ bool copyEntry(gzFile stream, const std::string& path, int32_t size, const TarPr
   while (written < size) {
     const unsigned want =
         static_cast<unsigned>(std::min<int64_t>(size - written, static_cast<int64_t>(buffer.size())));
-    const int got = gzread(stream, buffer.data(), want);
+    const char* data = nullptr;
+    const int got = input.next(&data, buffer.data(), want);
     if (got <= 0) break;
     written += got;
-    if (!file.writeAll(buffer.data(), static_cast<uint32_t>(got))) {
+    if (!file.writeAll(data, static_cast<uint32_t>(got))) {
       streamError = true;
       break;
     }
     if (showsProgress(progress)) {
       const uint64_t now = nowMs(progress);
       if (!updated || now - lastUpdate > kTarProgressIntervalMs) {
-        showStreamPosition(stream, progress);
+        showStreamPosition(input, progress);
         lastUpdate = now;
         updated = true;
       }
@@ -215,9 +287,9 @@ bool parsePaxRecords(const std::string& data, std::string& path, bool& hasPath,
 
 class TarReader {
  public:
-  TarReader(gzFile stream, const std::string& targetDirectory, const TarProgress& progress,
+  TarReader(TarInput& input, const std::string& targetDirectory, const TarProgress& progress,
             const ExtractionTarget& files)
-      : stream_(stream),
+      : input_(input),
         targetDirectory_(targetDirectory),
         progress_(progress),
         files_(files),
@@ -227,8 +299,8 @@ class TarReader {
     Block header;
     bool extractedAny = false;
     for (;;) {
-      if (gzeof(stream_)) return fail("unexpected eof");
-      const int got = gzread(stream_, header.data(), static_cast<unsigned>(header.size()));
+      if (input_.atEnd()) return fail("unexpected eof");
+      const int got = input_.read(header.data(), static_cast<unsigned>(header.size()));
       if (got < 0) return fail("gzread failed");
       // A stream that stops before the end-of-archive block was cut short somewhere.
       if (static_cast<size_t>(got) < header.size()) return fail("unexpected eof");
@@ -273,8 +345,8 @@ class TarReader {
           if (!path.empty()) files_.createDirectory(files_.context, joinPath(targetDirectory_, path));
           if (!skipBytes(size)) return fail("gzseek 2 failed");
         } else {
-          if (showsProgress(progress_)) showStreamPosition(stream_, progress_);
-          if (!copyEntry(stream_, path, size, progress_, targetDirectory_, files_, buffer_)) {
+          if (showsProgress(progress_)) showStreamPosition(input_, progress_);
+          if (!copyEntry(input_, path, size, progress_, targetDirectory_, files_, buffer_)) {
             return fail("extract file failed");
           }
           extractedAny = true;
@@ -301,16 +373,7 @@ class TarReader {
     return false;
   }
 
-  // Forward skip relative to the current position. gzseek answers -1 also for a position
-  // that does not fit its 32-bit result (Windows) although the skip is done; only a stream
-  // error counts.
-  bool skipBytes(int64_t count) {
-    if (count <= 0) return true;
-    if (gzseek(stream_, static_cast<z_off_t>(count), SEEK_CUR) != -1) return true;
-    int error = Z_OK;
-    gzerror(stream_, &error);
-    return error == Z_OK || error == Z_BUF_ERROR;
-  }
+  bool skipBytes(int64_t count) { return input_.skip(count); }
 
   // A hard link names its target from the archive's root, a symbolic link from the link's
   // own directory; either way the target must be a file already written inside the target.
@@ -348,7 +411,7 @@ class TarReader {
     if (size > limit) return fail("invalid extended header");
     std::string data(static_cast<size_t>(size), '\0');
     if (size > 0) {
-      const int got = gzread(stream_, &data[0], static_cast<unsigned>(size));
+      const int got = input_.read(&data[0], static_cast<unsigned>(size));
       if (got < 0) return fail("gzread failed");
       if (got < size) return fail("unexpected eof");
     }
@@ -391,17 +454,15 @@ class TarReader {
   // gzip trailer (CRC-32 and length) and notices a stream cut short.
   bool finish() {
     for (;;) {
-      const int got = gzread(stream_, buffer_.data(), static_cast<unsigned>(buffer_.size()));
+      const int got = input_.read(buffer_.data(), static_cast<unsigned>(buffer_.size()));
       if (got < 0) return fail("gzread failed");
       if (got == 0) break;
     }
-    int error = Z_OK;
-    gzerror(stream_, &error);
-    if (error != Z_OK) return fail("unexpected eof");
+    if (input_.damaged()) return fail("unexpected eof");
     return true;
   }
 
-  gzFile stream_;
+  TarInput& input_;
   const std::string& targetDirectory_;
   const TarProgress& progress_;
   const ExtractionTarget& files_;
@@ -412,6 +473,52 @@ class TarReader {
   bool hasLongLink_ = false;
   int64_t paxSize_ = -1;
 };
+
+// The archive file, read at offsets by the inflating threads (one at a time).
+class ArchiveFile {
+ public:
+  explicit ArchiveFile(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {}
+  ~ArchiveFile() {
+    if (file_ != nullptr) std::fclose(file_);
+  }
+  ArchiveFile(const ArchiveFile&) = delete;
+  ArchiveFile& operator=(const ArchiveFile&) = delete;
+  // The file's size; -1 when it cannot be read or does not fit a long (the stdio offset).
+  int64_t size() {
+    if (file_ == nullptr || std::fseek(file_, 0, SEEK_END) != 0) return -1;
+    return std::ftell(file_);
+  }
+  bool readAt(int64_t offset, void* data, size_t count) {
+    if (offset < 0 || offset > std::numeric_limits<long>::max()) return false;
+    return std::fseek(file_, static_cast<long>(offset), SEEK_SET) == 0 &&
+           std::fread(data, 1, count, file_) == count;
+  }
+
+ private:
+  std::FILE* file_;
+};
+
+// The parallel reader over the archive at `path` when its members carry their sizes and
+// the first of them inflates; null otherwise (the archive is then read as one stream, and
+// nothing has been written yet).
+std::unique_ptr<ParallelMemberReader> startParallelReader(const std::string& path, unsigned threads) {
+  const auto file = std::make_shared<ArchiveFile>(path);
+  const int64_t size = file->size();
+  if (size <= 0) return nullptr;
+  const ArchiveReadAt readAt = [file](int64_t offset, void* data, size_t count) {
+    return file->readAt(offset, data, count);
+  };
+  std::vector<GzipMember> members;
+  if (!readGzipMemberTable(readAt, size, members)) return nullptr;
+  const unsigned count = inflateThreadCount(threads, std::thread::hardware_concurrency(), members.front().size);
+  auto reader = std::make_unique<ParallelMemberReader>(readAt, std::move(members), count);
+  if (!reader->started()) return nullptr;
+  if (!reader->firstMemberInflates()) {
+    logMessage("the first gzip member does not inflate alone; reading the archive as one stream");
+    return nullptr;
+  }
+  return reader;
+}
 }  // namespace
 
 int32_t parseOctal(const char* field, size_t width) {
@@ -496,21 +603,33 @@ int tarProgressPosition(int64_t streamPosition, int64_t totalSize) {
 bool extractEntry(gzFile stream, const std::string& path, int32_t size, const TarProgress& progress,
                   const std::string& targetDirectory, const ExtractionTarget& files) {
   std::vector<char> buffer(kTarCopyChunk);
-  return copyEntry(stream, path, size, progress, targetDirectory, files, buffer);
+  GzInput input(stream);
+  return copyEntry(input, path, size, progress, targetDirectory, files, buffer);
 }
 
 bool untarGz(const std::string& archivePath, const std::string& targetDirectory,
-             const TarProgress& progress, const ExtractionTarget& files) {
-  GzStream stream(gzopen(archivePath.c_str(), "rb"));
-  if (stream.get() == nullptr) {
-    logError("Could not open gz-file");
-    return false;
+             const TarProgress& progress, const ExtractionTarget& files, unsigned inflateThreads) {
+  bool ok = false;
+  std::unique_ptr<ParallelMemberReader> parallel = startParallelReader(archivePath, inflateThreads);
+  if (parallel) {
+    logMessage("inflating %d gzip members on %d threads", static_cast<int>(parallel->memberCount()),
+               static_cast<int>(parallel->threadCount()));
+    MemberInput input(*parallel);
+    TarReader reader(input, targetDirectory, progress, files);
+    ok = reader.run();
+  } else {
+    GzStream stream(gzopen(archivePath.c_str(), "rb"));
+    if (stream.get() == nullptr) {
+      logError("Could not open gz-file");
+      return false;
+    }
+    // A larger buffer than zlib's default 8 KiB: fewer reads of the archive and fewer passes
+    // through the inflate loop for the headers and short tails copied through it.
+    gzbuffer(stream.get(), kGzBufferSize);
+    GzInput input(stream.get());
+    TarReader reader(input, targetDirectory, progress, files);
+    ok = reader.run();
   }
-  // A larger buffer than zlib's default 8 KiB: fewer reads of the archive and fewer passes
-  // through the inflate loop for the headers and short tails copied through it.
-  gzbuffer(stream.get(), kGzBufferSize);
-  TarReader reader(stream.get(), targetDirectory, progress, files);
-  const bool ok = reader.run();
   if (ok) {
     logMessage("untaring JRE was successful");
   } else {

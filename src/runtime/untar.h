@@ -5,8 +5,9 @@
 // files, unknown types) makes the archive unusable rather than leave a hole in the runtime. Long names are taken from GNU long-name entries, pax "path" records and the POSIX
 // ustar name prefix. The archive is untrusted: an entry that would land outside the target
 // directory, a size that is not an octal number, a stream that ends before the end-of-archive
-// block or fails its gzip check all make the archive corrupt. Memory stays constant: data is
-// streamed through one 32768-byte buffer, and names are held up to kMaxTarEntryName bytes.
+// block or fails its gzip check all make the archive corrupt. Memory stays bounded: data is
+// streamed through one 32768-byte buffer (or, for an archive of sized gzip members, within the
+// bound of parallel_inflate.h), and names are held up to kMaxTarEntryName bytes.
 #pragma once
 
 #include <zlib.h>
@@ -78,7 +79,13 @@ bool extractEntry(gzFile stream, const std::string& path, int32_t size, const Ta
                   const std::string& targetDirectory, const ExtractionTarget& files);
 
 // Extracts the gzip-compressed tar archive at `archivePath` below `targetDirectory` (which
-// must exist), in archive order; a file whose directory the archive has not created before
+// must exist), in archive order. An archive of gzip members that carry their sizes (as the
+// builder writes it; see gzip_members.h) is inflated on `inflateThreads` threads (0: one per
+// processor, within the memory bound of parallel_inflate.h) while this thread writes the
+// files; a member's bytes are written only once it has passed its checks, and a member that
+// fails is the same corrupt archive as in one stream. Any other archive, or one whose member
+// table does not hold up or whose first member does not inflate alone, is read as one
+// stream; the choice is made before anything is written. a file whose directory the archive has not created before
 // ends the process as extractEntry does. True when the archive ended with its end-of-archive
 // block after at least one regular file. Each failure is logged as an error ("Could not open
 // gz-file", "unexpected eof", "gzread failed", "no magic number", "invalid size field",
@@ -86,4 +93,4 @@ bool extractEntry(gzFile stream, const std::string& path, int32_t size, const Ta
 // "extract file failed"), then "untaring JRE was unsuccessful"; success logs
 // "untaring JRE was successful". Files written before a failure stay.
 bool untarGz(const std::string& archivePath, const std::string& targetDirectory,
-             const TarProgress& progress, const ExtractionTarget& files);
+             const TarProgress& progress, const ExtractionTarget& files, unsigned inflateThreads = 0);

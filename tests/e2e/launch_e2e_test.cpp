@@ -21,12 +21,14 @@
 #include <vector>
 
 #include "base/config_table.h"
+#include "runtime/gzip_members.h"
 #include "cli.h"
 #include "platform/sha256.h"
 #include "support/fake_runtime.h"
 #include "support/http_server.h"
 #include "support/media_files.h"
 #include "support/payload_bytes.h"
+#include "support/tar_archives.h"
 #include "support/wine_run.h"
 
 namespace {
@@ -851,10 +853,55 @@ TEST_F(LaunchE2ETest, IncludedRuntimeIsUsedUnlessAnInstalledOneIsPreferredAndFou
   }
 }
 
+// An included runtime of gzip members that carry their sizes is inflated side by side; a
+// damaged member is the corrupt runtime it always was, and nothing of it reaches the disk.
+TEST_F(LaunchE2ETest, ARuntimeOfSizedMembersIsInflatedSideBySideAndADamagedMemberIsCorrupt) {
+  const std::string home = dir_ + "/members-rt";
+  makeRuntime(home);
+  std::string big(300000, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 2654435761u) >> 13);
+  writeWholeFile(home + "/bin/big.dat", big);
+  ASSERT_EQ(std::system(("tar --format=ustar -cf '" + home + ".tar' -C '" + home + "' bin").c_str()), 0);
+  std::vector<SizedMember> members = sizedGzipMembers(readWholeFile(home + ".tar"), kMinParallelMemberSize);
+  ASSERT_GE(members.size(), 5u);
+  const std::string intact = joinedMembers(members);
+  members[3].bytes[200] ^= 0x20;
+  const std::string damaged = joinedMembers(members);
+  for (bool isDamaged : {false, true}) {
+    SCOPED_TRACE(isDamaged ? "damaged" : "intact");
+    Installer installer;
+    installer.records = {{CFG_MAIN_CLASS, "app.Main"}, {CFG_JRE_SEARCH_SEQUENCE, ""}};
+    installer.files = {{"app.jar", "app"}, {"jre.tar.gz", isDamaged ? damaged : intact}};
+    const WineResult result = run(writeInstaller(installer), {"-q"});
+    const std::string log = takeLog();
+    EXPECT_NE(log.find("inflating " + std::to_string(members.size()) + " gzip members on "), std::string::npos) << log;
+    const std::string unpacked = readWholeFile(hostPathOf(tempDirOf(log)) + "/jre/bin/big.dat");
+    if (isDamaged) {
+      EXPECT_EQ(result.exitCode, 1);
+      EXPECT_TRUE(hasLine(log, "ERROR: Could not untar JRE")) << log;
+      EXPECT_NE(result.err.find("The bundled JRE is corrupted. If you downloaded the setup file please download it again."),
+                std::string::npos)
+          << result.err;
+      EXPECT_LT(unpacked.size(), big.size());
+      EXPECT_EQ(unpacked, big.substr(0, unpacked.size())) << "only bytes of members that passed their checks";
+    } else {
+      EXPECT_EQ(result.exitCode, 0) << result.err;
+      EXPECT_TRUE(hasLine(log, "launch done")) << log;
+      EXPECT_TRUE(unpacked == big);
+    }
+    forgetRuns();
+  }
+}
+
 // The builder packs a runtime directory itself ("runtime" in the description); the installer
-// unpacks it and starts the program with it, with no other runtime to find.
+// unpacks it, its gzip members side by side, and starts the program with it, with no other
+// runtime to find.
 TEST_F(LaunchE2ETest, ARuntimeBundledByTheBuilderRunsToTheLaunch) {
   makeRuntime(dir_ + "/bundled-rt");
+  // Over two members' worth of tar (4 MiB each), so the launcher takes the parallel path.
+  std::string modules(9 << 20, '\0');
+  for (size_t i = 0; i < modules.size(); ++i) modules[i] = static_cast<char>("modules"[i % 7] + (i >> 20));
+  writeWholeFile(dir_ + "/bundled-rt/lib/modules", modules);
   writeWholeFile(dir_ + "/app.jar", "app");
   writeWholeFile(dir_ + "/setup.json",
                  R"({"mainClass": "app.Main", "executableType": 2, "productKind": "i", "jreSearchSequence": "",
@@ -869,8 +916,10 @@ TEST_F(LaunchE2ETest, ARuntimeBundledByTheBuilderRunsToTheLaunch) {
   const std::string log = takeLog();
   const std::string temp = tempDirOf(log);
   EXPECT_TRUE(hasLine(log, "extracting JRE")) << log;
+  EXPECT_NE(log.find("inflating 3 gzip members on "), std::string::npos) << log;
   EXPECT_TRUE(hasLine(log, "untaring JRE was successful")) << log;
   EXPECT_TRUE(hasLine(log, "launch done")) << log;
+  EXPECT_TRUE(readWholeFile(hostPathOf(temp) + "/jre/lib/modules") == modules);
   const std::vector<std::string> lines = recordLines();
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lowercase(lines[0].substr(7)), lowercase(temp + "\\jre\\bin\\server\\jvm.dll"));

@@ -54,6 +54,52 @@ TarBuilder& TarBuilder::end() {
   return *this;
 }
 
+namespace {
+void putLittle32(std::string& out, uint32_t value) {
+  for (int i = 0; i < 4; ++i) out += static_cast<char>((value >> (8 * i)) & 0xff);
+}
+}  // namespace
+
+std::vector<SizedMember> sizedGzipMembers(const std::string& data, size_t memberSize, bool sizeField) {
+  std::vector<SizedMember> members;
+  for (size_t at = 0; at < data.size() || members.empty(); at += memberSize) {
+    const std::string piece = data.substr(at, memberSize);
+    z_stream z{};
+    deflateInit2(&z, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+    std::string raw(deflateBound(&z, piece.size()) + 16, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(piece.data()));
+    z.avail_in = static_cast<uInt>(piece.size());
+    z.next_out = reinterpret_cast<Bytef*>(&raw[0]);
+    z.avail_out = static_cast<uInt>(raw.size());
+    deflate(&z, Z_FINISH);
+    raw.resize(z.total_out);
+    deflateEnd(&z);
+    // ID1 ID2 CM FLG(FEXTRA) MTIME(4) XFL OS, XLEN, subfield "MS" of 4 bytes.
+    std::string member = sizeField ? std::string("\x1f\x8b\x08\x04\0\0\0\0\0\xff\x08\0MS\x04\0", 16)
+                                   : std::string("\x1f\x8b\x08\0\0\0\0\0\0\xff", 10);
+    const size_t whole = member.size() + (sizeField ? 4 : 0) + raw.size() + 8;
+    if (sizeField) putLittle32(member, static_cast<uint32_t>(whole));
+    member += raw;
+    putLittle32(member, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(piece.data()),
+                                                     static_cast<uInt>(piece.size()))));
+    putLittle32(member, static_cast<uint32_t>(piece.size()));
+    members.push_back({member, piece.size()});
+  }
+  return members;
+}
+
+std::string joinedMembers(const std::vector<SizedMember>& members) {
+  std::string out;
+  for (const SizedMember& m : members) out += m.bytes;
+  return out;
+}
+
+void setCarriedSize(SizedMember& member, uint32_t size) {
+  std::string value;
+  putLittle32(value, size);
+  member.bytes.replace(16, 4, value);
+}
+
 bool writeGzip(const std::string& path, const std::string& data) {
   gzFile file = gzopen(path.c_str(), "wb");
   if (file == nullptr) return false;

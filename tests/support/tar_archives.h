@@ -3,7 +3,9 @@
 #pragma once
 
 #include <string>
+#include <cstdint>
 #include <utility>
+#include <vector>
 
 // Magic of the POSIX form ("ustar", NUL, version "00") and of the older GNU form ("ustar",
 // two blanks, NUL).
@@ -35,6 +37,19 @@ class TarBuilder {
  private:
   std::string bytes_;
 };
+
+// `data` cut into pieces of `memberSize` bytes, each a gzip member whose header carries the
+// member's whole size in bytes in its extra field (subfield "MS", 4 bytes, little-endian),
+// assembled byte by byte around zlib's raw deflate. `sizeField` false leaves the extra
+// field out.
+struct SizedMember {
+  std::string bytes;
+  size_t size = 0;  // unpacked bytes
+};
+std::vector<SizedMember> sizedGzipMembers(const std::string& data, size_t memberSize, bool sizeField = true);
+std::string joinedMembers(const std::vector<SizedMember>& members);
+// Overwrites the size carried in the header of `member`.
+void setCarriedSize(SizedMember& member, uint32_t size);
 
 // `data` gzip-compressed (zlib gzopen "wb") into `path`; false on failure.
 bool writeGzip(const std::string& path, const std::string& data);

@@ -6,8 +6,11 @@
 #include <utime.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 
+#include "runtime/gzip_members.h"
 #include "runtime/untar.h"
 #include "jlink.h"
 #include "payload/extract.h"
@@ -166,7 +169,7 @@ TEST_F(Runtime, TheDirectoryBecomesTheLastIncludedFileWithTheLauncherLayoutAndRe
   EXPECT_EQ(entries[7].data, std::string(3000, 'm')) << "a link to a file is stored as a copy of it";
 }
 
-TEST_F(Runtime, TheLaunchersOwnReaderUnpacksAnArchiveOfSeveralMembers) {
+TEST_F(Runtime, SizedMembersReadSideBySideByTheLauncherAndAsOneStreamByTar) {
   makeRuntime();
   // More than one member's worth of data, so the archive is a series of gzip members.
   std::string big(kArchiveMemberInput * 2 + 12345, '\0');
@@ -176,17 +179,36 @@ TEST_F(Runtime, TheLaunchersOwnReaderUnpacksAnArchiveOfSeveralMembers) {
   ASSERT_EQ(r.code, 0) << r.err;
   Media m = decodeMedia(readFile(dir / "out.exe"));
   writeFile(dir / "jre.tar.gz", m.files.at(0));
-  size_t members = 0;
-  for (size_t at = 0; (at = m.files[0].find(std::string("\x1F\x8B\x08\0\0\0\0\0", 8), at)) != std::string::npos; ++at) {
-    ++members;
-  }
-  EXPECT_GE(members, 3u);
+  // Every member carries its size, and the sizes lead from one member to the next to the end.
+  const std::string& archive = m.files[0];
+  std::vector<GzipMember> members;
+  ASSERT_TRUE(readGzipMemberTable(
+      [&](int64_t offset, void* data, size_t count) {
+        if (offset < 0 || static_cast<size_t>(offset) + count > archive.size()) return false;
+        std::memcpy(data, archive.data() + offset, count);
+        return true;
+      },
+      static_cast<int64_t>(archive.size()), members));
+  ASSERT_EQ(members.size(), 3u);
+  EXPECT_EQ(members[0].size, kArchiveMemberInput);
+  EXPECT_EQ(members[1].size, kArchiveMemberInput);
 
-  fs::create_directories(dir / "unpacked");
-  ASSERT_TRUE(untarGz(dir / "jre.tar.gz", dir / "unpacked", {}, fileSystemTarget()));
-  EXPECT_EQ(readFile(dir / "unpacked/lib/big.bin"), big);
-  EXPECT_EQ(readFile(dir / "unpacked/bin/client/jvm.dll"), peLibrary(kPeMachineI386));
-  EXPECT_TRUE(fs::is_directory(dir / "unpacked/lib/empty"));
+  // Read side by side by the launcher's reader, and as one stream by tar and gzip.
+  for (unsigned threads : {1u, 0u}) {
+    const std::string into = dir / ("unpacked" + std::to_string(threads));
+    fs::create_directories(into);
+    ASSERT_TRUE(untarGz(dir / "jre.tar.gz", into, {}, fileSystemTarget(), threads));
+    EXPECT_EQ(readFile(into + "/lib/big.bin"), big);
+    EXPECT_EQ(readFile(into + "/bin/client/jvm.dll"), peLibrary(kPeMachineI386));
+    EXPECT_TRUE(fs::is_directory(into + "/lib/empty"));
+  }
+  EXPECT_NE(mediapack({"inspect", dir / "out.exe"}).out.find("3 gzip members, " + m.narrow[151] +
+                                                              " bytes unpacked; the launcher inflates the members side by side\n"),
+            std::string::npos);
+  fs::create_directories(dir / "tar");
+  ASSERT_EQ(std::system(("tar -xzf '" + (dir / "jre.tar.gz") + "' -C '" + (dir / "tar") + "'").c_str()), 0);
+  EXPECT_EQ(readFile(dir / "tar/lib/big.bin"), big);
+  EXPECT_EQ(readFile(dir / "tar/bin/client/jvm.dll"), peLibrary(kPeMachineI386));
 }
 
 TEST_F(Runtime, TheSameDescriptionGivesTheSameBytesWhateverTheFilesTimesAndOrder) {
@@ -512,7 +534,7 @@ TEST_F(Runtime, InspectSummarisesTheRuntimeArchive) {
   Outcome r = mediapack({"inspect", dir / "out.exe"});
   EXPECT_EQ(r.code, 0) << r.err;
   Media m = decodeMedia(readFile(dir / "out.exe"));
-  EXPECT_NE(r.out.find("runtime archive jre.tar.gz: 1 gzip member, " + m.narrow[151] + " bytes unpacked"),
+  EXPECT_NE(r.out.find("runtime archive jre.tar.gz: 1 gzip member, " + m.narrow[151] + " bytes unpacked\n"),
             std::string::npos)
       << r.out;
   EXPECT_NE(r.out.find("entries: 8 (4 directories, 4 files, 0 links, 0 other)"), std::string::npos) << r.out;

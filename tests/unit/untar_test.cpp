@@ -3,12 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "base/error_report.h"
 #include "platform/diagnostic_log.h"
+#include "runtime/gzip_members.h"
+#include "runtime/parallel_inflate.h"
 #include "support/quiet_log.h"
 #include "support/scratch_files.h"
 #include "support/tar_archives.h"
@@ -414,4 +417,119 @@ TEST_F(UntarTest, ProgressMovesTowards200AtMostEvery200Ms) {
   positions.clear();
   ASSERT_TRUE(untar(tar, TarProgress{nullptr, 1000, &recordPosition, &fakeClock}));
   EXPECT_TRUE(positions.empty());
+}
+
+TEST(TarRulesTest, InflateThreadsStayWithinTheMemoryBound) {
+  const struct {
+    unsigned requested, processors;
+    uint32_t memberSize;
+    unsigned threads;
+  } rows[] = {
+      {0, 2, 4 << 20, 2},                   // one per processor
+      {0, 0, 4 << 20, 1},                   // processors unknown
+      {0, 64, 4 << 20, 6},                  // 8 slots of 4 MiB and 6 packed members fit 64 MiB
+      {0, 64, kMaxParallelMemberSize, 2},
+      {100, 1, kMinParallelMemberSize, kMaxInflateThreads},
+      {1, 64, 4 << 20, 1},
+  };
+  for (const auto& row : rows) {
+    const unsigned threads = inflateThreadCount(row.requested, row.processors, row.memberSize);
+    EXPECT_EQ(threads, row.threads) << row.requested << " " << row.processors << " " << row.memberSize;
+    const uint64_t held = uint64_t(threads + 2) * row.memberSize + threads * maxPackedMemberSize(row.memberSize);
+    EXPECT_LE(held, kParallelInflateMemoryBudget) << row.processors << " " << row.memberSize;
+  }
+}
+
+// Archives of gzip members that carry their sizes, as the builder writes them: inflated side
+// by side when the member table holds up, read as one stream when it does not (decided
+// before anything is written), and nothing of a member that fails its check is written.
+TEST_F(UntarTest, SizedMembersInflateSideBySideOrAsOneStream) {
+  constexpr size_t kMember = kMinParallelMemberSize;
+  std::mt19937 random(18);
+  auto noise = [&](size_t count) {
+    std::string bytes(count, '\0');
+    for (char& c : bytes) c = static_cast<char>(random());
+    return bytes;
+  };
+  const std::string a = noise(150000), b = noise(100000);
+  const std::string tar = TarBuilder().directory("lib/").file("lib/a.bin", a).file("lib/b.bin", b).file("c", "c").end().bytes();
+  const std::vector<SizedMember> members = sizedGzipMembers(tar, kMember);
+  ASSERT_EQ(members.size(), 4u);
+  auto changed = [&](void (*change)(std::vector<SizedMember>&)) {
+    std::vector<SizedMember> m = members;
+    change(m);
+    return joinedMembers(m);
+  };
+  const std::string whole = joinedMembers(members);
+  const struct {
+    const char* what;
+    std::string bytes;
+    bool ok;
+    bool parallel;
+  } rows[] = {
+      {"intact", whole, true, true},
+      {"first member without the size field",
+       joinedMembers(sizedGzipMembers(tar.substr(0, kMember), kMember, false)) + whole.substr(members[0].bytes.size()),
+       true, false},
+      {"a size one byte short", changed([](std::vector<SizedMember>& m) {
+         setCarriedSize(m[1], static_cast<uint32_t>(m[1].bytes.size() - 1));
+       }), true, false},
+      {"first member's size covering the second", changed([](std::vector<SizedMember>& m) {
+         setCarriedSize(m[0], static_cast<uint32_t>(m[0].bytes.size() + m[1].bytes.size()));
+       }), true, false},
+      {"a middle member larger than the first",
+       joinedMembers(sizedGzipMembers(tar.substr(0, kMember), kMember)) +
+           joinedMembers(sizedGzipMembers(tar.substr(kMember), 2 * kMember)),
+       true, false},
+      {"one member", joinedMembers(sizedGzipMembers(tar, tar.size())), true, false},
+      {"a middle member damaged", changed([](std::vector<SizedMember>& m) { m[2].bytes[100] ^= 0x20; }), false, true},
+      {"the last member's CRC wrong", changed([](std::vector<SizedMember>& m) { m[3].bytes[m[3].bytes.size() - 6] ^= 1; }),
+       false, true},
+      {"cut within the last member", whole.substr(0, whole.size() - 100), false, false},
+      // The gzip stream is sound, but the second member's size lies: it is taken as corrupt.
+      {"a middle member's size covering the next", changed([](std::vector<SizedMember>& m) {
+         setCarriedSize(m[1], static_cast<uint32_t>(m[1].bytes.size() + m[2].bytes.size()));
+       }), false, true},
+  };
+  for (unsigned threads : {1u, 3u}) {
+    for (const auto& row : rows) {
+      const std::string what = std::string(row.what) + ", threads " + std::to_string(threads);
+      resetLogForTesting();
+      std::error_code ignored;
+      std::filesystem::remove_all(target(), ignored);
+      fileSystemTarget().createDirectory(nullptr, target());
+      dir_.write("jre.tar.gz", row.bytes);
+      EXPECT_EQ(untarGz(archive(), target(), {}, fileSystemTarget(), threads), row.ok) << what << "\n" << log();
+      EXPECT_EQ(log().find("inflating ") != std::string::npos, row.parallel) << what << "\n" << log();
+      if (row.ok) {
+        EXPECT_EQ(readBinaryFile(at("lib\\a.bin")), a) << what;
+        EXPECT_EQ(readBinaryFile(at("lib\\b.bin")), b) << what;
+        EXPECT_EQ(readBinaryFile(at("c")), "c") << what;
+      } else if (row.parallel) {
+        EXPECT_TRUE(logged("ERROR: untaring JRE was unsuccessful")) << what;
+        // Only bytes of members that passed their checks: a.bin ends within the third member.
+        const std::string written = readBinaryFile(at("lib\\a.bin")) + readBinaryFile(at("lib\\b.bin"));
+        EXPECT_LE(written.size(), (std::string(row.what).find("last") != std::string::npos ? 3 : 2) * kMember) << what;
+        EXPECT_EQ(written, (a + b).substr(0, written.size())) << what;
+      }
+    }
+  }
+}
+
+TEST_F(UntarTest, SizedMembersMoveTheBarOnlyForwardToWhereOneStreamEnds) {
+  const std::string tar = TarBuilder().file("a", std::string(300000, 'a')).file("b", "b").end().bytes();
+  int dialog = 0;
+  TarProgress progress{&dialog, static_cast<int64_t>(tar.size()), &recordPosition, &fakeClock};
+  fakeStep = 201;
+  positions.clear();
+  ASSERT_TRUE(untar(tar, progress));
+  const std::vector<int> oneStream = positions;
+  positions.clear();
+  dir_.write("jre.tar.gz", joinedMembers(sizedGzipMembers(tar, kMinParallelMemberSize)));
+  ASSERT_TRUE(untarGz(archive(), target(), progress, fileSystemTarget(), 2));
+  ASSERT_NE(log().find("inflating 5 gzip members"), std::string::npos) << log();
+  // Chunks may end at a member's end, so the steps between may differ; not the ends.
+  for (size_t i = 1; i < positions.size(); ++i) EXPECT_GE(positions[i], positions[i - 1]);
+  EXPECT_EQ(positions.front(), oneStream.front());
+  EXPECT_EQ(positions.back(), oneStream.back());
 }

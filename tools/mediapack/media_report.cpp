@@ -396,7 +396,8 @@ void Inspector::showRuntimeArchive() {
   if (runtimeOffset_ < 0 || runtimeOffset_ + runtimeSize_ > file_.size()) return;
   RuntimeArchiveSummary summary = summarizeRuntimeArchive(file_, runtimeOffset_, runtimeSize_, true);
   out_ << "runtime archive " << kRuntimeArchiveName << ": " << summary.members << " gzip member"
-       << (summary.members == 1 ? "" : "s") << ", " << summary.tarSize << " bytes unpacked\n";
+       << (summary.members == 1 ? "" : "s") << ", " << summary.tarSize << " bytes unpacked"
+       << (summary.sizedMembers ? "; the launcher inflates the members side by side" : "") << "\n";
   if (!summary.readable) {
     problem(std::string("the runtime archive ") + kRuntimeArchiveName + " is damaged: " + summary.problem +
             "; the launcher would end with \"The bundled JRE is corrupted\"");

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "binary_file.h"
+#include "runtime/gzip_members.h"
 
 namespace {
 
@@ -92,6 +93,10 @@ std::string gzipMember(const void* data, size_t count, int level) {
   gz_header header{};
   header.time = 0;
   header.os = kGzipOsByte;
+  // Room for the member's own size, filled in below once deflate has told it.
+  std::string extra = memberSizeExtraField();
+  header.extra = reinterpret_cast<Bytef*>(&extra[0]);
+  header.extra_len = static_cast<uInt>(extra.size());
   deflateSetHeader(&z, &header);
   std::string out(deflateBound(&z, static_cast<uLong>(count)) + 64, '\0');
   z.next_in = static_cast<Bytef*>(const_cast<void*>(data));
@@ -101,7 +106,10 @@ std::string gzipMember(const void* data, size_t count, int level) {
   const int result = deflate(&z, Z_FINISH);
   out.resize(z.total_out);
   deflateEnd(&z);
-  return result == Z_STREAM_END ? out : std::string();
+  if (result != Z_STREAM_END || out.size() > UINT32_MAX || !putMemberSize(out, static_cast<uint32_t>(out.size()))) {
+    return std::string();
+  }
+  return out;
 }
 
 ParallelGzipWriter::ParallelGzipWriter(Sink sink, unsigned threads, size_t memberInput, int level)

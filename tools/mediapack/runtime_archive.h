@@ -1,8 +1,9 @@
 // The runtime archive "jre.tar.gz": a ustar stream of a runtime directory's entries, made so
 // that the same input always gives the same bytes (sorted entries, fixed owner, time and
 // modes, fixed gzip header), compressed with zlib as a series of independent gzip members
-// (one per fixed-size piece of the tar stream) so that the pieces compress on several threads.
-// zlib's gz reading, and so the launcher, reads such a series as one stream.
+// (one per fixed-size piece of the tar stream) so that the pieces compress on several threads,
+// each carrying its size so that the launcher inflates them on several threads too. Any gzip
+// reader reads such a series as one stream.
 #pragma once
 
 #include <cstddef>
@@ -23,8 +24,9 @@ constexpr int kArchiveOwner = 0;
 // The operating-system byte of every gzip member header (255: unknown), so that builders on
 // different systems write the same bytes.
 constexpr int kGzipOsByte = 255;
-// Tar bytes per gzip member. Fixed, so that the output does not depend on the thread count.
-constexpr size_t kArchiveMemberInput = size_t(1) << 20;
+// Tar bytes per gzip member. Fixed, so that the output does not depend on the thread count;
+// the launcher inflates the members side by side, holding a few of them at a time.
+constexpr size_t kArchiveMemberInput = size_t(4) << 20;
 constexpr int kArchiveCompressionLevel = 6;
 
 // ---- Pure rules ----
@@ -39,9 +41,9 @@ bool splitUstarName(const std::string& name, std::string& prefix, std::string& f
 // is 2 GiB or larger (the launcher holds entry sizes in 32 bits).
 std::string tarHeader(const RuntimeEntry& entry, TargetOs os);
 
-// `count` bytes as one gzip member: zlib deflate at `level`, header with time 0 and the fixed
-// operating-system byte, CRC-32 and length trailer. The one writer of members, so that a
-// header field added later (a member's compressed size) is added here.
+// `count` bytes as one gzip member: zlib deflate at `level`, header with time 0, the fixed
+// operating-system byte and the extra field holding the member's own size in bytes (see
+// runtime/gzip_members.h), CRC-32 and length trailer. The one writer of members.
 std::string gzipMember(const void* data, size_t count, int level);
 
 // ---- Compression ----

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "runtime/gzip_members.h"
 #include "runtime/untar.h"
 #include "payload/extract.h"
 #include "runtime_archive.h"
@@ -111,6 +112,14 @@ class TarWalker {
 
 RuntimeArchiveSummary summarizeRuntimeArchive(InputFile& file, int64_t offset, int64_t size, bool scrambled) {
   RuntimeArchiveSummary summary;
+  std::vector<GzipMember> table;
+  summary.sizedMembers = readGzipMemberTable(
+      [&](int64_t at, void* data, size_t count) {
+        if (!file.readAt(offset + at, data, count)) return false;
+        if (scrambled) unscrambleBytes(static_cast<uint8_t*>(data), count);
+        return true;
+      },
+      size, table);
   TarWalker walker(summary);
   z_stream z{};
   if (inflateInit2(&z, 15 + 16) != Z_OK) {

@@ -15,6 +15,9 @@ struct RuntimeArchiveSummary {
   bool readable = false;     // the gzip stream and the tar stream ended properly
   std::string problem;       // why not, when not readable
   int64_t members = 0;       // gzip members
+  // The members carry their sizes and the launcher inflates them side by side (see
+  // runtime/gzip_members.h); false: the launcher reads the archive as one stream.
+  bool sizedMembers = false;
   int64_t tarSize = 0;       // uncompressed bytes
   size_t directories = 0, files = 0, links = 0, others = 0;
   // The files that decide which runtime library the launcher loads (jvm.dll, libjvm.so and
