@@ -113,6 +113,12 @@ Status writeMediaFile(const BuildPlan& plan, const std::string& stubPath, const 
 
   // Icon and version information: the image is rebuilt in memory; otherwise it is copied.
   bool edit = !plan.iconImages.empty() || plan.hasVersionInfo;
+  if (layout.elf && edit) {
+    // A Linux launcher has no resources to carry them.
+    const std::string key = !plan.iconImages.empty() ? "\"icon\"" : "\"versionInfo\"";
+    return Status::failure(kExitBadInput, key + " only means something for a Windows launcher; the stub " + stubPath +
+                                              " is a Linux one");
+  }
   std::string image;
   int64_t payloadStart = layout.payloadStart;
   if (edit) {
