@@ -2,11 +2,13 @@
 // created the VM; local references are left to the VM (the process ends soon after).
 #include "jvm/java_vm_launcher.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "base/config_table.h"
 #include "base/error_report.h"
 #include "base/text.h"
+#include "jvm/class_path.h"
 #include "jvm/jvm_library.h"
 #include "jvm/vm_options.h"
 #include "platform/diagnostic_log.h"
@@ -197,11 +199,24 @@ bool callMain(const std::vector<std::u16string>& arguments) {
 
 bool launchProgram(const std::vector<std::u16string>& arguments, const LaunchSettings& run) {
   logMessage("launching program");
-  const std::vector<std::string> properties = composeLauncherProperties(gatherLauncherPropertyInputs(run));
+  std::vector<std::string> properties = composeLauncherProperties(gatherLauncherPropertyInputs(run));
+  if (run.linuxVm) {
+    // Only the launcher's own property: one the installer's options set stays.
+    const std::string libraryPath = libraryPathOption("");
+    properties.erase(std::remove_if(properties.begin(), properties.end(),
+                                    [&libraryPath](const std::string& property) {
+                                      return property.compare(0, libraryPath.size(), libraryPath) == 0;
+                                    }),
+                     properties.end());
+  }
   // Kept for the rest of the process: the VM is handed pointers into it.
   static VmCreationArguments* creation = nullptr;
   creation = new VmCreationArguments();
-  collectVmOptions(properties, arguments, run.tempDir, *creation);
+  std::vector<std::string> options = collectVmOptionList(properties, arguments, getModulePath(), run.tempDir);
+  if (run.linuxVm) {
+    for (std::string& option : options) option = posixClassPathOption(option);
+  }
+  fillVmCreationArguments(std::move(options), *creation);
 
   logMessage("Creating JVM");
   const CreateJavaVMFunction create = jvmLibrary().createJavaVMEntry;

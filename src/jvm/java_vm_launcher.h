@@ -30,6 +30,10 @@ struct LaunchSettings {
   bool restart = false;             // a language restart
   std::string tempDir;              // the run's temporary directory
   int64_t unextractedPosition = 0;  // right after the included files (0 before extraction)
+  // The Linux launcher: the class path option is handed over in the VM's own form there
+  // (posixClassPathOption), and -Djava.library.path is left to the VM, whose own default
+  // (the system's library directories) is what a Linux program expects; PATH lists programs.
+  bool linuxVm = false;
 };
 
 // Each launcher property is bounded by an 8192-byte buffer; PATH is passed only when it fits

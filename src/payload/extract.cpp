@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 
 #include "base/error_report.h"
+#include "payload/media_file.h"
 #include "platform/diagnostic_log.h"
 #include "platform/paths.h"
 #include "platform/temp_dir.h"
@@ -176,5 +178,24 @@ int extractEntries(ByteSource& media, int64_t startPosition, const std::string& 
     }
   }
   *endPosition = media.tell(media.context);
+  return kExtractOk;
+}
+
+int extractIncludedFiles(const std::string& directory, int64_t configEnd, int64_t* unextractedPosition) {
+  logMessage("extracting files");
+  const int count = getConfigInt(CFG_INCLUDED_FILE_COUNT);
+  logMessage("Included files: %d", count);
+  if (count == 0) return kExtractOk;
+
+  std::unique_ptr<MediaFile> media = openMediaFile();
+  const std::vector<std::string> names =
+      includedFileNames(getConfigText(CFG_INCLUDED_FILE_NAMES), count);
+  int64_t end = 0;
+  const int result = extractEntries(media->source(), configEnd, directory, names,
+                                    fileSystemTarget(), &end);
+  if (result != kExtractOk) return result;
+  *unextractedPosition = end;
+  media.reset();
+  logMessage("extracting files done");
   return kExtractOk;
 }

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "payload/extract.h"
-#include "payload/media_file.h"
 #include "platform/diagnostic_log.h"
 #include "platform/temp_dir.h"
 
@@ -90,23 +89,4 @@ const ExtractionTarget& fileSystemTarget() {
     return t;
   }();
   return target;
-}
-
-int extractIncludedFiles(const std::string& directory, int64_t configEnd, int64_t* unextractedPosition) {
-  logMessage("extracting files");
-  const int count = getConfigInt(CFG_INCLUDED_FILE_COUNT);
-  logMessage("Included files: %d", count);
-  if (count == 0) return kExtractOk;
-
-  std::unique_ptr<MediaFile> media = openMediaFile();
-  const std::vector<std::string> names =
-      includedFileNames(getConfigText(CFG_INCLUDED_FILE_NAMES), count);
-  int64_t end = 0;
-  const int result = extractEntries(media->source(), configEnd, directory, names,
-                                    fileSystemTarget(), &end);
-  if (result != kExtractOk) return result;
-  *unextractedPosition = end;
-  media.reset();
-  logMessage("extracting files done");
-  return kExtractOk;
 }

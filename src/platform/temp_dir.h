@@ -63,6 +63,13 @@ std::string createLauncherTempDir();
 // level only, failures ignored.
 void emptyDirectory(const std::string& directory);
 
+// The Linux launcher: removes `directory` (absolute) and everything below it, following no
+// link; failures ignored.
+void removeDirectoryTree(const std::string& directory);
+// The Linux launcher: `directory` is removed with removeDirectoryTree when the process ends
+// through exit (the end of main, a fatal error, or the Java program's System.exit).
+void removeTempDirAtExit(const std::string& directory);
+
 // Test seam: where the system's answers come from. A null member keeps the real call.
 struct TempRootSources {
   // The system's temporary folder (GetTempPathW, taken in its exact narrow form or short
