@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cinttypes>
 #include <cstdio>
 #include <string>
 
@@ -16,24 +15,6 @@
 #include "platform/paths.h"
 #include "platform/temp_dir.h"
 #include "session/single_instance.h"
-
-namespace {
-// FNV-1a: a stable short name for a path of any length.
-uint64_t pathHash(const std::string& text) {
-  uint64_t hash = 1469598103934665603ULL;
-  for (unsigned char c : text) {
-    hash ^= c;
-    hash *= 1099511628211ULL;
-  }
-  return hash;
-}
-}  // namespace
-
-std::string instanceLockPath(const std::string& root, const std::string& modulePath, unsigned userId) {
-  char name[64];
-  snprintf(name, sizeof name, "/vnq-%u-%016" PRIx64 ".lock", userId, pathHash(modulePath));
-  return root + name;
-}
 
 std::string enforceSingleInstance() {
   const std::string lockPath = instanceLockPath(getTempPath(), getModulePath(), static_cast<unsigned>(getuid()));
