@@ -16,7 +16,7 @@ export WINEDEBUG ?= -all
 FUZZ_SECONDS ?= 60
 FUZZ_SMOKE_SECONDS ?= 15
 
-.PHONY: all deps build host win32 win64 asan fuzz-build fuzz test demo bench dist clean
+.PHONY: all deps build host linux win32 win64 asan fuzz-build fuzz test demo bench dist clean
 
 all: build
 
@@ -48,6 +48,10 @@ host: deps build/host/CMakeCache.txt
 	cmake --build build/host -j $(JOBS)
 
 build: win32 win64 host
+
+# The Linux launcher, build/linux/launcher: a target of the host tree.
+linux: deps build/host/CMakeCache.txt
+	cmake --build build/host -j $(JOBS) --target linux_launcher
 
 fuzz-build: deps build/fuzz/CMakeCache.txt
 	cmake --build build/fuzz -j $(JOBS)
