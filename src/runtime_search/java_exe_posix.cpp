@@ -13,6 +13,7 @@
 
 #include "platform/diagnostic_log.h"
 #include "runtime_search/java_exe.h"
+#include "runtime_search/version_cache.h"
 
 extern char** environ;
 
@@ -53,7 +54,7 @@ void setJavaVersionTimeoutForTesting(uint32_t milliseconds) {
   versionTimeoutMs = milliseconds != 0 ? milliseconds : kJavaVersionTimeoutMs;
 }
 
-bool runJavaVersion(const std::string& javaExe, const uint32_t[2], std::string& version) {
+bool runJavaVersion(const std::string& javaExe, const uint32_t lastWriteTime[2], std::string& version) {
   version.clear();
   int pipeEnds[2];
   if (pipe2(pipeEnds, O_CLOEXEC) != 0) return false;
@@ -86,6 +87,8 @@ bool runJavaVersion(const std::string& javaExe, const uint32_t[2], std::string& 
   logMessage("version line: %s", line.c_str());
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     logMessage("%s -version ended with status %d", javaExe.c_str(), status);
+    // Remembered as a version no bound accepts, so it is not started again while unchanged.
+    writeVersionCache(javaExe, lastWriteTime, kFailedRunVersion);
     return false;
   }
   return parseVersionLine(line, version);

@@ -17,6 +17,7 @@
 #include "runtime_search/jre_search.h"
 #include "runtime_search/registry_sources.h"
 #include "runtime_search/search_sequence.h"
+#include "runtime_search/version_cache.h"
 
 namespace {
 constexpr char kSystemRuntimes[] = "/usr/lib/jvm";
@@ -72,15 +73,24 @@ bool readLocationFile(std::string& line, const char* fileSuffix) {
 }
 
 bool checkJavaExe(std::string& javaExe, std::string& version, const std::string& minVersion,
-                  const std::string& maxVersion, bool allowBeta, bool) {
+                  const std::string& maxVersion, bool allowBeta, bool useVersionCache) {
   version.clear();
   const std::string resolved = realPathOf(systemPath(javaExe));
-  if (resolved.empty() || !isExecutableFile(resolved)) {
+  struct stat info;
+  if (resolved.empty() || !isExecutableFile(resolved) || stat(resolved.c_str(), &info) != 0) {
     logMessage("%s is no executable", javaExe.c_str());
     return false;
   }
-  const uint32_t noTime[2] = {0, 0};
-  if (!runJavaVersion(resolved, noTime, version)) return false;
+  // The cache trusts an entry while the executable's modification time is unchanged.
+  const uint64_t stamp = uint64_t(info.st_mtim.tv_sec) * 1000000000ULL + uint64_t(info.st_mtim.tv_nsec);
+  const uint32_t modified[2] = {static_cast<uint32_t>(stamp), static_cast<uint32_t>(stamp >> 32)};
+  if (useVersionCache && readVersionCache(resolved, modified, version)) {
+    logMessage("version of %s from the cache", resolved.c_str());
+  } else if (!runJavaVersion(resolved, modified, version)) {
+    return false;
+  } else if (useVersionCache) {
+    writeVersionCache(resolved, modified, version);
+  }
   logMessage("%s has version %s", resolved.c_str(), version.c_str());
   if (!isVersionAccepted(version, minVersion, maxVersion, allowBeta)) return false;
   javaExe = resolved;

@@ -100,9 +100,11 @@ Outcome run(const std::string& dir, const Strings& argv, const Strings& environm
   return Child(dir, argv, environment).wait();
 }
 
-// The environment every run gets: a log kept, and no runtime from the caller's JAVA_HOME.
+// The environment every run gets: a log kept, no runtime from the caller's JAVA_HOME, and a
+// version cache of the suite's own (a later XDG_CACHE_HOME in `more` wins).
 Strings runEnvironment(Strings more = {}) {
-  more.insert(more.begin(), {"QUOLL_LOG=yes", "JAVA_HOME", "QUOLL_JAVA_HOME"});
+  static ScratchDir cache;
+  more.insert(more.begin(), {"QUOLL_LOG=yes", "JAVA_HOME", "QUOLL_JAVA_HOME", "XDG_CACHE_HOME=" + cache.path()});
   return more;
 }
 
@@ -137,10 +139,10 @@ class LinuxInstaller : public ::testing::Test {
 
   // A runtime made once for the suite with the JDK's jlink (java.base only).
   static const std::string& jlinkRuntime() {
-    static ScratchDir* home = new ScratchDir();
+    static ScratchDir home;
     static const std::string runtime = [] {
-      const std::string out = home->file("jre");
-      const Outcome made = Child(home->path(), {std::string(LINUX_JDK_HOME) + "/bin/jlink", "--add-modules",
+      const std::string out = home.file("jre");
+      const Outcome made = Child(home.path(), {std::string(LINUX_JDK_HOME) + "/bin/jlink", "--add-modules",
                                                 "java.base", "--output", out}, {})
                                .wait(300);
       return made.code == 0 ? out : std::string();
@@ -160,7 +162,8 @@ TEST_F(LinuxInstaller, RunsTheProgramWithItsArgumentsPropertiesAndOptionsFiles) 
   dir.write("setup.vmoptions", "# the default options file\n-Dprobe.fromFile=yes\n");
   const std::string nonAscii = "\xC3\xBCn\xC3\xAF c\xC3\xB8" "d\xE2\x9C\x93";  // "ünï cødé✓"
   const Outcome o = run(dir.path(), {installer, "plain", "two words", nonAscii, "-J-Dprobe.fromJ=yes"},
-                        runEnvironment({"PROBE_JAVA=" + std::string(LINUX_JDK_HOME)}));
+                        runEnvironment({"PROBE_JAVA=" + std::string(LINUX_JDK_HOME),
+                                        "XDG_CACHE_HOME=" + dir.file("cache")}));
   ASSERT_EQ(o.code, 0) << o.out << o.err;
   for (const std::string& line : Strings{"arg plain", "arg two words", "arg " + nonAscii, "prop probe.fromConfig=yes",
                                           "prop probe.fromFile=yes", "prop probe.fromJ=yes",
@@ -168,6 +171,9 @@ TEST_F(LinuxInstaller, RunsTheProgramWithItsArgumentsPropertiesAndOptionsFiles) 
     EXPECT_TRUE(contains(o.out, line + "\n")) << line << "\n" << o.out;
   }
   EXPECT_FALSE(contains(o.out, "arg -J-Dprobe.fromJ")) << o.out;
+  // What "java -version" said is kept for the next start.
+  const std::string cache = readTextFile(dir.file("cache/vantrel/jvm-versions"));
+  EXPECT_TRUE(contains(cache, "/bin/java\n") && contains(cache, "\t")) << cache;
   // The run's own directory (owner-only while it lived) is gone afterwards.
   const size_t at = o.out.find("prop quoll.tempDir=");
   ASSERT_NE(at, std::string::npos);

@@ -10,6 +10,7 @@
 #include "payload/elf_layout.h"
 #include "runtime/untar.h"
 #include "runtime_search/search_sequence.h"
+#include "runtime_search/version_cache.h"
 #include "session/single_instance.h"
 #include "ui/terminal_progress.h"
 
@@ -98,4 +99,23 @@ TEST(LinuxForms, ClassPathLinkTextLockAndProgressLine) {
   EXPECT_EQ(terminalProgressLine(0, 400, 200), "[###############...............]  50%");
   EXPECT_EQ(terminalProgressLine(100, 400, 900), "[##############################] 100%");
   EXPECT_EQ(terminalProgressLine(5, 5, 5), "[..............................]   0%");
+}
+
+TEST(LinuxVersionCache, LinesAndFile) {
+  const std::string line = versionCacheLine("/j/bin/java", 0x1234abcdULL, "17.0.15");
+  EXPECT_EQ(line, "000000001234abcd\t17.0.15\t/j/bin/java");
+  std::string exe, version;
+  uint64_t stamp = 0;
+  ASSERT_TRUE(parseVersionCacheLine(line, exe, stamp, version));
+  EXPECT_EQ(exe, "/j/bin/java");
+  EXPECT_EQ(stamp, 0x1234abcdULL);
+  EXPECT_EQ(version, "17.0.15");
+  for (const char* bad : {"", "000000001234abcd\t\t/j", "00000000123xabcd\t1\t/j", "000000001234abcd\t1"}) {
+    EXPECT_FALSE(parseVersionCacheLine(bad, exe, stamp, version)) << bad;
+  }
+  EXPECT_EQ(versionCacheLine("/j\nx", 1, "1"), "");
+  EXPECT_EQ(versionCacheLine("/j", 1, "1\t2"), "");
+  EXPECT_EQ(versionCacheFile("/c/", "/h"), "/c/vantrel/jvm-versions");
+  EXPECT_EQ(versionCacheFile("relative", "/h"), "/h/.cache/vantrel/jvm-versions");
+  EXPECT_EQ(versionCacheFile(nullptr, nullptr), "");
 }
