@@ -85,13 +85,13 @@ std::u16string redirectionArgument(bool enabled, const std::string& file) {
   expandVariables(text);
   // Still starting with "$": a reference the Java side resolves (such as ${user.home}).
   if (text.empty() || text[0] != '$') text = normalizePath(text, true);
-  return narrowToWide(text);
+  return configTextToWide(text);
 }
 
 std::vector<std::u16string> composeLauncherArguments(const std::vector<std::u16string>& arguments) {
   std::vector<std::u16string> out;
   out.push_back(getConfigInt(CFG_EXECUTABLE_TYPE) == 1 ? u"true" : u"false");
-  out.push_back(narrowToWide(getConfigText(CFG_MAIN_CLASS)));
+  out.push_back(configTextToWide(getConfigText(CFG_MAIN_CLASS)));
   out.push_back(redirectionArgument(getConfigInt(CFG_REDIRECT_STDERR) != 0, getConfigText(CFG_STDERR_FILE)));
   out.push_back(redirectionArgument(getConfigInt(CFG_REDIRECT_STDOUT) != 0, getConfigText(CFG_STDOUT_FILE)));
   out.push_back(getConfigInt(CFG_LAUNCHER_SWITCH) != 0 ? u"true" : u"false");
@@ -99,7 +99,7 @@ std::vector<std::u16string> composeLauncherArguments(const std::vector<std::u16s
 
   std::string fixed = configText(CFG_ARGUMENTS);
   expandVariables(fixed);
-  splitCommandLine(narrowToWide(fixed), out);
+  splitCommandLine(configTextToWide(fixed), out);
 
   // "-J" arguments became VM options; token 0 is the program and is passed whatever it is.
   const bool dropJ = getConfigInt(CFG_ACCEPT_J_ARGUMENTS) != 0;

@@ -158,14 +158,15 @@ bool contains(const std::string& text, const std::string& part) { return text.fi
 TEST_F(LinuxInstaller, RunsTheProgramWithItsArgumentsPropertiesAndOptionsFiles) {
   const std::string installer = pack(description(
       "\"minJavaVersion\": \"1.8\", \"jreSearchSequence\": \"EPROBE_JAVA;S;\",\n"
-      "\"vmOptions\": \"-Dprobe.fromConfig=yes\""));
+      "\"vmOptions\": \"-Dprobe.fromConfig=yes\", \"arguments\": \"fixed-\u00fc\u2713\""));
   dir.write("setup.vmoptions", "# the default options file\n-Dprobe.fromFile=yes\n");
   const std::string nonAscii = "\xC3\xBCn\xC3\xAF c\xC3\xB8" "d\xE2\x9C\x93";  // "ünï cødé✓"
   const Outcome o = run(dir.path(), {installer, "plain", "two words", nonAscii, "-J-Dprobe.fromJ=yes"},
                         runEnvironment({"PROBE_JAVA=" + std::string(LINUX_JDK_HOME),
                                         "XDG_CACHE_HOME=" + dir.file("cache")}));
   ASSERT_EQ(o.code, 0) << o.out << o.err;
-  for (const std::string& line : Strings{"arg plain", "arg two words", "arg " + nonAscii, "prop probe.fromConfig=yes",
+  // A fixed argument from the description: narrow texts are UTF-8 for the Linux launcher.
+  for (const std::string& line : Strings{"arg fixed-\xC3\xBC\xE2\x9C\x93", "arg plain", "arg two words", "arg " + nonAscii, "prop probe.fromConfig=yes",
                                           "prop probe.fromFile=yes", "prop probe.fromJ=yes",
                                           "prop quoll.moduleName=" + installer}) {
     EXPECT_TRUE(contains(o.out, line + "\n")) << line << "\n" << o.out;
