@@ -24,7 +24,8 @@ const std::vector<FixedKey>& fixedDescriptionKeys() {
       {"messages", "object", "message texts by key (see Messages); a message not given gets its English default"},
       {"records", "object", "raw narrow records by numeric id, {\"108\": \"text\"}, for ids without a key"},
       {"wideRecords", "object", "raw wide records by numeric id, {\"20099\": \"text\"}, for ids without a key"},
-      {"codePage", "integer", "Windows code page of the narrow records (default 1252); text it cannot hold is refused"},
+      {"codePage", "integer", "Windows code page of the narrow records (default 1252); text it cannot hold is refused. "
+                                  "A Linux launcher's narrow records are UTF-8"},
       {"checksum", "boolean", "false: no integrity data (default true: CRC-32 of the payload)"},
       {"stub", "string", "launcher executable to append the payload to (the --stub option wins)"},
       {"icon", "string",
