@@ -90,7 +90,7 @@ test: build asan fuzz-build
 	@$(SAY_32BIT)
 
 # Benchmarks (Google Benchmark, host build); numbers, not pass/fail. The start-up benchmark
-# runs the x86_64 launcher under Wine; pack_bench packs the installed JDK as a bundled
+# runs the x86_64 launcher under Wine, the Linux one the Linux launcher with the JDK; pack_bench packs the installed JDK as a bundled
 # runtime. Targets and a run's numbers: docs/performance.md.
 bench: host win64
 	@scripts/wine-up.sh
@@ -98,6 +98,7 @@ bench: host win64
 	build/host/bench/untar_bench
 	build/host/bench/pack_bench
 	build/host/bench/startup_bench
+	build/host/bench/linux_startup_bench
 
 demo: build
 	@scripts/demo.sh
