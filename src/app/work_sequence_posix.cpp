@@ -72,17 +72,20 @@ bool loadInstalledRuntime() {
 // No runtime was found and none is included. There is no dialog on Linux: with a download
 // address and automatic download (or outside quiet mode, where the user started the
 // installer by hand and asked for nothing else) the runtime is downloaded; otherwise the
-// run ends as a quiet run without a runtime does.
+// run ends as a quiet run without a runtime does, after (outside quiet mode) the configured
+// explanation on standard error.
 bool obtainRuntime(const RunContext& run, Progress& progress) {
-  const bool canDownload = !getConfigText(CFG_JRE_DOWNLOAD_LOCATION).empty();
-  const int autoDownload = getConfigInt(CFG_AUTO_DOWNLOAD_JRE) != 0 || (!run.quietMode && canDownload);
-  switch (missingRuntimeAction(true, autoDownload, false)) {
+  const std::string location = getConfigText(CFG_JRE_DOWNLOAD_LOCATION);
+  const bool download =
+      !location.empty() && (getConfigInt(CFG_AUTO_DOWNLOAD_JRE) != 0 || !run.quietMode);
+  switch (missingRuntimeAction(true, download ? 1 : 0, false)) {
     case MissingRuntimeAction::DownloadQuietly:
       printAndFlush("No JRE found. Trying to download.\n");
-      downloadArchive(progress, getConfigText(CFG_JRE_DOWNLOAD_LOCATION));
+      downloadArchive(progress, location);
       return true;
     default:
       progress.hide();
+      if (!run.quietMode) reportConfigError(CFG_MSG_NO_JVM);
       logError("No JRE found");
       printAndFlush("No JRE found. Aborting.\n");
       exitRunningHandlers(ExitCode::NoRuntimeQuiet);

@@ -20,8 +20,12 @@ std::string& directoryToRemove() {
 }
 
 int removeEntry(const char* path, const struct stat*, int type, FTW*) {
-  if (type == FTW_DP) return rmdir(path) == 0 ? 0 : 0;
-  unlink(path);
+  // Failures are left behind; the walk goes on.
+  if (type == FTW_DP) {
+    rmdir(path);
+  } else {
+    unlink(path);
+  }
   return 0;
 }
 
