@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -16,7 +15,7 @@
 
 namespace {
 // A cache file larger than this is not read (and is replaced at the next write).
-constexpr std::streamoff kMaxCacheBytes = 1 << 20;
+constexpr off_t kMaxCacheBytes = 1 << 20;
 // Entries kept; the oldest go first.
 constexpr size_t kMaxEntries = 200;
 
@@ -26,14 +25,24 @@ uint64_t stampOf(const uint32_t lastWriteTime[2]) {
 
 std::string cacheFile() { return versionCacheFile(getenv("XDG_CACHE_HOME"), getenv("HOME")); }
 
+// C streams rather than iostreams: the launcher links its C++ library in, and iostreams
+// would bring their locale machinery along.
 std::vector<std::string> readLines(const std::string& path) {
   std::vector<std::string> lines;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return lines;
-  in.seekg(0, std::ios::end);
-  if (in.tellg() > kMaxCacheBytes) return lines;
-  in.seekg(0);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  FILE* file = fopen(path.c_str(), "rbe");
+  if (file == nullptr) return lines;
+  struct stat info;
+  if (fstat(fileno(file), &info) == 0 && info.st_size <= kMaxCacheBytes) {
+    std::string text(static_cast<size_t>(info.st_size), '\0');
+    text.resize(fread(&text[0], 1, text.size(), file));
+    for (size_t start = 0; start < text.size();) {
+      size_t end = text.find('\n', start);
+      if (end == std::string::npos) end = text.size();
+      lines.push_back(text.substr(start, end - start));
+      start = end + 1;
+    }
+  }
+  fclose(file);
   return lines;
 }
 
