@@ -52,3 +52,7 @@ std::u16string composeWideErrorText(const std::u16string& message, const char* l
 // Test seam: called instead of ending the process. A hook must not return (tests throw).
 using ExitHook = void (*)(int code);
 void setExitHookForTesting(ExitHook hook);
+// The Linux launcher: `cleanup` runs right before a process end that skips the exit handlers
+// (exitWith and the fatal family), so that the run's temporary directory goes on those paths
+// too. Null: nothing runs.
+void setCleanupBeforeAbruptEnd(void (*cleanup)());

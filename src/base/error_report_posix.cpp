@@ -4,8 +4,15 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/error_report.h"
 #include "base/error_report_sys.h"
 #include "base/text.h"
+
+namespace {
+void (*cleanupBeforeAbruptEnd)() = nullptr;
+}  // namespace
+
+void setCleanupBeforeAbruptEnd(void (*cleanup)()) { cleanupBeforeAbruptEnd = cleanup; }
 
 namespace errorsys {
 void writeStandardError(const std::string& bytes) {
@@ -20,6 +27,7 @@ void showWideErrorBox(const std::u16string& text, const std::u16string&) {
 }
 
 void endProcess(int code) {
+  if (cleanupBeforeAbruptEnd != nullptr) cleanupBeforeAbruptEnd();
   fflush(nullptr);
   _exit(code);
 }

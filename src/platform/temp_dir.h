@@ -66,8 +66,9 @@ void emptyDirectory(const std::string& directory);
 // The Linux launcher: removes `directory` (absolute) and everything below it, following no
 // link; failures ignored.
 void removeDirectoryTree(const std::string& directory);
-// The Linux launcher: `directory` is removed with removeDirectoryTree when the process ends
-// through exit (the end of main, a fatal error, or the Java program's System.exit).
+// The Linux launcher: `directory` is removed with removeDirectoryTree when the process ends:
+// through exit (the end of main, the Java program's System.exit) and through the error
+// family's abrupt end (a fatal error).
 void removeTempDirAtExit(const std::string& directory);
 
 // Test seam: where the system's answers come from. A null member keeps the real call.

@@ -65,5 +65,8 @@ void removeDirectoryTree(const std::string& directory) {
 void removeTempDirAtExit(const std::string& directory) {
   const bool first = directoryToRemove().empty();
   directoryToRemove() = directory;
-  if (first) atexit(&removeAtExit);
+  if (first) {
+    atexit(&removeAtExit);
+    setCleanupBeforeAbruptEnd(&removeAtExit);
+  }
 }

@@ -1,6 +1,7 @@
 // Linux installers end to end: mediapack packs a description onto build/linux/launcher, the
 // installer runs as a user would start it, and the installed OpenJDK (or a runtime made here
 // with its jlink) runs the probe program in the launcher's own process.
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -155,6 +156,15 @@ class LinuxInstaller : public ::testing::Test {
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+Strings directoryNames(const std::string& path) {
+  Strings names;
+  if (DIR* dir = opendir(path.c_str())) {
+    while (const dirent* entry = readdir(dir)) names.emplace_back(entry->d_name);
+    closedir(dir);
+  }
+  return names;
+}
+
 TEST_F(LinuxInstaller, RunsTheProgramWithItsArgumentsPropertiesAndOptionsFiles) {
   const std::string installer = pack(description(
       "\"minJavaVersion\": \"1.8\", \"jreSearchSequence\": \"EPROBE_JAVA;S;\",\n"
@@ -208,8 +218,13 @@ TEST_F(LinuxInstaller, ExitCodesForMissingEntriesRuntimesAndDamage) {
       file.seekp(-600, std::ios::end);
       file.put(static_cast<char>(c ^ 0x5A));
     }
-    const Outcome o = run(dir.path(), {installer, "-q"}, runEnvironment());
+    // A temporary root of the row's own: the run's directory must be gone on these paths too.
+    ScratchDir tmp;
+    const Outcome o = run(dir.path(), {installer, "-q"}, runEnvironment({"TMPDIR=" + tmp.path()}));
     EXPECT_EQ(o.code, row.code) << row.what << "\n" << o.out << o.err;
+    for (const std::string& name : directoryNames(tmp.path())) {
+      EXPECT_NE(name.compare(0, 3, "qlz"), 0) << row.what << ": " << name << " left behind";
+    }
     EXPECT_TRUE(contains(std::string(row.stream) == "out" ? o.out : o.err, row.says)) << row.what << "\n"
                                                                                       << o.out << o.err;
   }
