@@ -268,6 +268,30 @@ TEST_F(LinuxInstaller, DownloadsTheRuntimeFromALocalServer) {
   EXPECT_EQ(server.requests("/jre.tar.gz"), 1);
 }
 
+TEST_F(LinuxInstaller, DrawsAProgressLineOnlyOnATerminalAndNotInQuietMode) {
+  if (access("/usr/bin/script", X_OK) != 0) GTEST_SKIP() << "no /usr/bin/script to give the run a terminal";
+  const std::string installer =
+      pack(description("\"minJavaVersion\": \"1.8\", \"jreSearchSequence\": \"EPROBE_JAVA;\""));
+  const Strings environment = runEnvironment({"PROBE_JAVA=" + std::string(LINUX_JDK_HOME)});
+  struct Row {
+    const char* what;
+    Strings argv;
+    bool line;
+  };
+  const Row rows[] = {
+      {"terminal", {"/usr/bin/script", "-qec", installer + " shown", "/dev/null"}, true},
+      {"terminal, quiet", {"/usr/bin/script", "-qec", installer + " -q shown", "/dev/null"}, false},
+      {"no terminal", {installer, "shown"}, false},
+  };
+  for (const Row& row : rows) {
+    const Outcome o = run(dir.path(), row.argv, environment);
+    EXPECT_EQ(o.code, 0) << row.what << "\n" << o.out << o.err;
+    EXPECT_TRUE(contains(o.out, "arg shown")) << row.what << "\n" << o.out;
+    EXPECT_EQ(contains(o.out + o.err, "%\r") || contains(o.out + o.err, "] "), row.line) << row.what << "\n"
+                                                                                        << o.out << o.err;
+  }
+}
+
 TEST_F(LinuxInstaller, ASecondStartWhileTheFirstRunsSaysSoAndEndsWithZero) {
   const std::string installer =
       pack(description("\"minJavaVersion\": \"1.8\", \"jreSearchSequence\": \"EPROBE_JAVA;\""));
