@@ -17,7 +17,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_SMOKE_SECONDS ?= 15
 RESULTS := $(TOP)/build/test-results
 
-.PHONY: all results-clean deps build host win32 win64 asan fuzz-build fuzz test demo bench dist clean
+.PHONY: all results-clean deps build host linux win32 win64 asan fuzz-build fuzz test demo bench dist clean
 
 all: build
 
@@ -49,6 +49,10 @@ host: deps build/host/CMakeCache.txt
 	cmake --build build/host -j $(JOBS)
 
 build: win32 win64 host
+
+# The Linux launcher, build/linux/launcher: a target of the host tree.
+linux: deps build/host/CMakeCache.txt
+	cmake --build build/host -j $(JOBS) --target linux_launcher
 
 fuzz-build: deps build/fuzz/CMakeCache.txt
 	cmake --build build/fuzz -j $(JOBS)
@@ -93,7 +97,7 @@ results-clean:
 	@rm -rf $(RESULTS) && mkdir -p $(RESULTS)
 
 # Benchmarks (Google Benchmark, host build); numbers, not pass/fail. The start-up benchmark
-# runs the x86_64 launcher under Wine; pack_bench packs the installed JDK as a bundled
+# runs the x86_64 launcher under Wine, the Linux one the Linux launcher with the JDK; pack_bench packs the installed JDK as a bundled
 # runtime. Targets and a run's numbers: docs/performance.md.
 bench: host win64
 	@scripts/wine-up.sh
@@ -101,6 +105,7 @@ bench: host win64
 	build/host/bench/untar_bench
 	build/host/bench/pack_bench
 	build/host/bench/startup_bench
+	build/host/bench/linux_startup_bench
 
 demo: build
 	@scripts/demo.sh

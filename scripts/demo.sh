@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Packs examples/hello (its jar, and the runtime jar through "launcherRuntime") into
+# build/demo/hello-setup for Linux and runs it with the installed OpenJDK; then into
 # build/demo/setup.exe and runs it under Wine: the launcher checks and extracts its payload,
 # searches a Java runtime, loads that runtime's jvm.dll into its own process and starts the
 # Java side through JNI.
@@ -25,6 +26,18 @@ rm -rf "$out/classes"
 mkdir -p "$out/classes"
 javac --release 8 -d "$out/classes" examples/hello/src/hello/Hello.java
 jar cf "$out/hello.jar" -C "$out/classes" hello
+
+# The same description for Linux: packed onto build/linux/launcher, the installer runs for
+# real here, and the installed OpenJDK prints what the hello program says.
+"$host_tree/mediapack" build examples/hello/hello.json -o "$out/hello-setup" --stub build/linux/launcher
+echo "packed $out/hello-setup (Linux)"
+echo "running $out/hello-setup -q demo-argument \"zwei Wörter\""
+set +e
+timeout 120 "$out/hello-setup" -q demo-argument "zwei Wörter" </dev/null
+code=$?
+set -e
+echo "exit code: $code"
+echo
 
 # The product: the i686 stub.
 "$host_tree/mediapack" build examples/hello/hello.json -o "$out/setup.exe" --stub "$win32_tree/launcher.exe"

@@ -74,6 +74,18 @@ echo "dist: wrote $tarball"
 deb_root=$stage/deb
 install -d "$deb_root/DEBIAN" "$deb_root/usr"
 cp -a "$prefix/." "$deb_root/usr/"
+if [ -f "$deb_root/usr/share/mediapack/linux/launcher" ]; then
+  # The Linux stub is data for mediapack like the Windows one: copied into the installers it
+  # builds, never run from here; zlib is linked into it so those installers need only glibc.
+  install -d "$deb_root/usr/share/lintian/overrides"
+  cat >"$deb_root/usr/share/lintian/overrides/mediapack" <<'OVERRIDES'
+mediapack: arch-dependent-file-in-usr-share [usr/share/mediapack/linux/launcher]
+mediapack: embedded-library zlib [usr/share/mediapack/linux/launcher]
+OVERRIDES
+  chmod 0644 "$deb_root/usr/share/lintian/overrides/mediapack"
+  touch -h -d "@$SOURCE_DATE_EPOCH" "$deb_root/usr/share/lintian" "$deb_root/usr/share/lintian/overrides" \
+    "$deb_root/usr/share/lintian/overrides/mediapack"
+fi
 shlibs=$stage/shlibs
 install -d "$shlibs/debian"
 printf 'Source: mediapack\n\nPackage: mediapack\nArchitecture: amd64\n' >"$shlibs/debian/control"

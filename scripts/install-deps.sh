@@ -14,7 +14,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   wine wine64
   xvfb xdotool imagemagick x11-utils
-  default-jdk-headless
+  default-jdk-headless libcurl4
   osslsigncode openssl icoutils
   dpkg-dev lintian
 )

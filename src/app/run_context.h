@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "payload/media_file.h"
 #include "session/install_markers.h"
@@ -47,6 +48,9 @@ struct RunContext {
   bool jreIncluded = false;
   // Progress bar position (of 400) reached when the runtime is ready: 100, 200 or 300.
   int progressStart = 0;
+  // The Linux launcher: the program as invoked and its arguments, from argv (UTF-8) as the
+  // Java side receives them. (On Windows the command line is split when the VM starts.)
+  std::vector<std::u16string> arguments;
 
   // The start markers as this run writes them (a language restart writes none).
   InstallMarkers markers() const { return InstallMarkers(restartMode); }

@@ -40,6 +40,10 @@ std::function<void()> progressDialogCancelAction(const RunContext& run);
 
 // Attaches to the parent's console or allocates one; true when the process has one.
 bool attachConsole();
+// The Linux launcher's start: the same options, the configuration from its own ELF file,
+// the lock-file single instance and the work sequence on the main thread, its progress on the
+// terminal. Returns the process exit code (0).
+int runLinuxLauncher(int argc, char** argv);
 // Steps 1 to 13 of the start-up sequence: builds the run context and runs the work sequence
 // with it; returns the process exit code (0).
 int runLauncher(void* instance, const char* commandLine);

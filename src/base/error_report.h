@@ -57,3 +57,4 @@ std::u16string composeWideErrorText(const std::u16string& message, const char* l
 // Test seam: called instead of ending the process. A hook must not return (tests throw).
 using ExitHook = void (*)(int code);
 void setExitHookForTesting(ExitHook hook);
+

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/error_report.h"
 #include "base/error_report_sys.h"
 #include "base/text.h"
 

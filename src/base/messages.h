@@ -21,4 +21,8 @@ inline constexpr const char kBundledJreCorrupted[] =
     "The bundled JRE is corrupted. If you downloaded the setup file please download it again.";
 inline constexpr const char kBundledJreUnusable[] =
     "Could not use bundled JRE. Please send this log file to your software vendor:";
+// The Linux launcher: a second start of the same installer, and a download without libcurl.
+inline constexpr const char kAlreadyRunning[] = "This installer is already running.";
+inline constexpr const char kNoCurl[] =
+    "The Java runtime cannot be downloaded: libcurl.so.4 (the curl library) is not installed.";
 }  // namespace messages

@@ -66,6 +66,12 @@ std::u16string utf8ToUtf16(const std::string& text) {
   return out;
 }
 
+bool isValidUtf8(const std::string& text) {
+  // Decoding turns every invalid sequence into U+FFFD, whose encoding differs from the bytes
+  // it replaced: a valid text, and only a valid one, comes back unchanged.
+  return utf16ToUtf8(utf8ToUtf16(text)) == text;
+}
+
 std::string utf16ToUtf8(const std::u16string& text) {
   std::string out;
   out.reserve(text.size());

@@ -34,4 +34,8 @@ std::string wideToNarrowLossy(const std::u16string& text) {
   return out;
 }
 
+std::u16string configTextToWide(const std::string& text) {
+  return isValidUtf8(text) ? utf8ToUtf16(text) : narrowToWide(text);
+}
+
 std::string wideToConsole(const std::u16string& text) { return utf16ToUtf8(text); }

@@ -56,6 +56,8 @@ std::string wideToNarrowLossy(const std::u16string& text) {
   return toNarrow(fileApiCodePage(), text, nullptr);
 }
 
+std::u16string configTextToWide(const std::string& text) { return narrowToWide(text); }
+
 std::string wideToConsole(const std::u16string& text) {
   UINT codePage = GetConsoleOutputCP();
   if (codePage == 0) codePage = CP_ACP;

@@ -115,4 +115,15 @@ std::string composeClassPath(const ClassPathOverrides& overrides, const std::str
   return classPath;
 }
 
+std::string posixClassPathOption(const std::string& option) {
+  const size_t prefix = sizeof kOptionPrefix - 1;
+  if (option.compare(0, prefix, kOptionPrefix) != 0) return option;
+  std::string out = option;
+  for (size_t i = prefix; i < out.size(); ++i) {
+    if (out[i] == ';') out[i] = ':';
+    if (out[i] == '\\') out[i] = '/';
+  }
+  return out;
+}
+
 void setClassPathSystemForTesting(const ClassPathSystem* system) { testSystem = system; }

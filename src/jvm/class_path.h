@@ -28,6 +28,11 @@ inline constexpr const char kClassPathTooLong[] =
 // exit code 1).
 std::string composeClassPath(const ClassPathOverrides& overrides, const std::string& launcherTempDir);
 
+// The class path option as a Linux VM takes it: after "-Djava.class.path=", every ";" (the
+// separator the composition joins with) becomes ":" and every backslash "/". Other options
+// come back unchanged.
+std::string posixClassPathOption(const std::string& option);
+
 // Appends makeAbsolute(directory + "\" + name) + ";" for each directory entry matching
 // *.extension, in the order the system lists them. False only when the directory does not
 // exist.

@@ -2,11 +2,13 @@
 // created the VM; local references are left to the VM (the process ends soon after).
 #include "jvm/java_vm_launcher.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "base/config_table.h"
 #include "base/error_report.h"
 #include "base/text.h"
+#include "jvm/class_path.h"
 #include "jvm/jvm_library.h"
 #include "jvm/vm_options.h"
 #include "platform/diagnostic_log.h"
@@ -83,13 +85,13 @@ std::u16string redirectionArgument(bool enabled, const std::string& file) {
   expandVariables(text);
   // Still starting with "$": a reference the Java side resolves (such as ${user.home}).
   if (text.empty() || text[0] != '$') text = normalizePath(text, true);
-  return narrowToWide(text);
+  return configTextToWide(text);
 }
 
 std::vector<std::u16string> composeLauncherArguments(const std::vector<std::u16string>& arguments) {
   std::vector<std::u16string> out;
   out.push_back(getConfigInt(CFG_EXECUTABLE_TYPE) == 1 ? u"true" : u"false");
-  out.push_back(narrowToWide(getConfigText(CFG_MAIN_CLASS)));
+  out.push_back(configTextToWide(getConfigText(CFG_MAIN_CLASS)));
   out.push_back(redirectionArgument(getConfigInt(CFG_REDIRECT_STDERR) != 0, getConfigText(CFG_STDERR_FILE)));
   out.push_back(redirectionArgument(getConfigInt(CFG_REDIRECT_STDOUT) != 0, getConfigText(CFG_STDOUT_FILE)));
   out.push_back(getConfigInt(CFG_LAUNCHER_SWITCH) != 0 ? u"true" : u"false");
@@ -97,7 +99,7 @@ std::vector<std::u16string> composeLauncherArguments(const std::vector<std::u16s
 
   std::string fixed = configText(CFG_ARGUMENTS);
   expandVariables(fixed);
-  splitCommandLine(narrowToWide(fixed), out);
+  splitCommandLine(configTextToWide(fixed), out);
 
   // "-J" arguments became VM options; token 0 is the program and is passed whatever it is.
   const bool dropJ = getConfigInt(CFG_ACCEPT_J_ARGUMENTS) != 0;
@@ -197,11 +199,24 @@ bool callMain(const std::vector<std::u16string>& arguments) {
 
 bool launchProgram(const std::vector<std::u16string>& arguments, const LaunchSettings& run) {
   logMessage("launching program");
-  const std::vector<std::string> properties = composeLauncherProperties(gatherLauncherPropertyInputs(run));
+  std::vector<std::string> properties = composeLauncherProperties(gatherLauncherPropertyInputs(run));
+  if (run.linuxVm) {
+    // Only the launcher's own property: one the installer's options set stays.
+    const std::string libraryPath = libraryPathOption("");
+    properties.erase(std::remove_if(properties.begin(), properties.end(),
+                                    [&libraryPath](const std::string& property) {
+                                      return property.compare(0, libraryPath.size(), libraryPath) == 0;
+                                    }),
+                     properties.end());
+  }
   // Kept for the rest of the process: the VM is handed pointers into it.
   static VmCreationArguments* creation = nullptr;
   creation = new VmCreationArguments();
-  collectVmOptions(properties, arguments, run.tempDir, *creation);
+  std::vector<std::string> options = collectVmOptionList(properties, arguments, getModulePath(), run.tempDir);
+  if (run.linuxVm) {
+    for (std::string& option : options) option = posixClassPathOption(option);
+  }
+  fillVmCreationArguments(std::move(options), *creation);
 
   logMessage("Creating JVM");
   const CreateJavaVMFunction create = jvmLibrary().createJavaVMEntry;

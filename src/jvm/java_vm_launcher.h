@@ -34,6 +34,10 @@ struct LaunchSettings {
   // Runs once the virtual machine exists, before any Java code of the launcher's runs: from
   // then on the temporary directory belongs to the Java side.
   std::function<void()> handOver;
+  // The Linux launcher: the class path option is handed over in the VM's own form there
+  // (posixClassPathOption), and -Djava.library.path is left to the VM, whose own default
+  // (the system's library directories) is what a Linux program expects; PATH lists programs.
+  bool linuxVm = false;
 };
 
 // Each launcher property is bounded by an 8192-byte buffer; PATH is passed only when it fits

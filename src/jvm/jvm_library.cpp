@@ -94,6 +94,21 @@ bool extendPath(const std::string& oldPath, const std::string& binDirectory,
   return true;
 }
 
+std::vector<std::string> libjvmCandidates(const std::string& home, const std::string& preferredVmType) {
+  std::vector<std::string> types;
+  if (!preferredVmType.empty()) types.push_back(preferredVmType.substr(0, kMaxPreferredVmType));
+  for (const char* type : {"server", "client"}) {
+    if (preferredVmType != type) types.push_back(type);
+  }
+  std::string base = home;
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  std::vector<std::string> candidates;
+  for (const char* layout : {"/lib/", "/jre/lib/amd64/", "/lib/amd64/"}) {
+    for (const std::string& type : types) candidates.push_back(base + layout + type + "/libjvm.so");
+  }
+  return candidates;
+}
+
 LoadFailureMessage loadFailureMessage(JreSourceKind kind, const std::string& label) {
   switch (kind) {
     case FOUND_ON_PATH: return {CFG_MSG_NO_JVM_BITS, "32", true};

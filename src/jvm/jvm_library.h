@@ -75,6 +75,16 @@ bool loadJvmLibrary(bool showErrors, const char* location, bool isJavaExecutable
 // loads. Without one PATH gets its old value back. Returns the library or null.
 void* loadJvmFromExecutable(const std::string& javaExe);
 
+// ---- The Linux launcher ----
+
+// The libjvm.so files of a runtime home (Linux separators), in the order tried: for each VM
+// type (the preferred one when set, then server, client) lib/TYPE (Java 9 and later), then
+// jre/lib/amd64/TYPE and lib/amd64/TYPE (the Java 8 layouts of a JDK and of a JRE).
+std::vector<std::string> libjvmCandidates(const std::string& home, const std::string& preferredVmType);
+// Loads the first candidate of `home` that loads (logging "Trying %s (exists %d)" for each),
+// keeps its JNI_CreateJavaVM and makes `home` the jvmHome. True when both were found.
+bool loadLibjvm(const std::string& home);
+
 // What the loader asks of the system: the platform's own calls unless a test replaces them.
 struct JvmLoaderSystem {
   // PATH of the process; false when it is not set.

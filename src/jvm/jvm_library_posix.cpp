@@ -1,12 +1,16 @@
-// The runtime loader on POSIX hosts: dlopen and the process environment. There is no runtime
-// search here yet, so without a handed-in location nothing is found.
+// The runtime loader on POSIX hosts: dlopen and the process environment. The Windows-shaped
+// loader (loadJvmLibrary) finds nothing here without a handed-in location; the Linux launcher
+// searches with searchJvm and loads a runtime home's libjvm.so with loadLibjvm.
 #include <dlfcn.h>
+
+#include <unistd.h>
 
 #include <cstdlib>
 
 #include "base/error_report.h"
 #include "jvm/jvm_library.h"
 #include "platform/diagnostic_log.h"
+#include "platform/expand_variables.h"
 #include "platform/paths.h"
 
 namespace {
@@ -55,3 +59,35 @@ const JvmLoaderSystem kPosixSystem = {
 }  // namespace
 
 const JvmLoaderSystem& platformJvmLoaderSystem() { return kPosixSystem; }
+
+namespace {
+std::string libjvmHomeForExpansion() { return jvmLibrary().jvmHome; }
+}  // namespace
+
+bool loadLibjvm(const std::string& home) {
+  logMessage("Trying to load libjvm from %s", home.c_str());
+  std::string preferred = getConfigText(CFG_PREFERRED_VM_TYPE);
+  for (const std::string& candidate : libjvmCandidates(home, preferred)) {
+    const bool exists = access(candidate.c_str(), R_OK) == 0;
+    logMessage("Trying %s (exists %d)", candidate.c_str(), exists ? 1 : 0);
+    if (!exists) continue;
+    void* library = dlopen(candidate.c_str(), RTLD_NOW | RTLD_GLOBAL);
+    if (library == nullptr) {
+      const char* why = dlerror();
+      logError("Could not load %s: %s", candidate.c_str(), why != nullptr ? why : "?");
+      continue;
+    }
+    void* entry = dlsym(library, "JNI_CreateJavaVM");
+    if (entry == nullptr) {
+      logError("Could not load functions");
+      continue;
+    }
+    jvmLibrary().createJavaVMEntry = reinterpret_cast<CreateJavaVMFunction>(entry);
+    jvmLibrary().jvmHome = home;
+    setJvmHomeGetter(&libjvmHomeForExpansion);
+    logMessage("Loading of JVM-DLL successful");
+    return true;
+  }
+  logError("Could not get DLL-Handle.");
+  return false;
+}

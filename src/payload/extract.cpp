@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 #include <set>
 
 #include "base/error_report.h"
+#include "payload/media_file.h"
 #include "platform/diagnostic_log.h"
 #include "platform/paths.h"
 #include "platform/temp_dir.h"
@@ -203,6 +205,11 @@ int extractEntries(ByteSource& media, int64_t startPosition, const std::string& 
   }
   *endPosition = media.tell(media.context);
   return kExtractOk;
+}
+
+int extractIncludedFiles(const std::string& directory, int64_t configEnd, int64_t* unextractedPosition) {
+  std::unique_ptr<MediaFile> media = openMediaFile();
+  return extractIncludedFiles(media->source(), directory, configEnd, unextractedPosition);
 }
 
 int extractIncludedFiles(ByteSource& media, const std::string& directory, int64_t configEnd,

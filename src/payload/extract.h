@@ -41,6 +41,10 @@ struct ExtractionTarget {
   // Copies the regular file `from` to `to` (created or truncated); false when `from` is not a
   // regular file or either side fails. Null: copies are not possible on this target.
   bool (*copyFile)(void* context, const std::string& from, const std::string& to) = nullptr;
+  // Linux runtimes only (null elsewhere): the permission bits (0777 part) of a written file,
+  // and a symbolic link at `path` holding `text`; false when it cannot be made.
+  void (*setMode)(void* context, const std::string& path, uint32_t mode) = nullptr;
+  bool (*createSymbolicLink)(void* context, const std::string& path, const std::string& text) = nullptr;
   // emptyDirectory and RemoveDirectoryA; failures ignored.
   void (*emptyDirectory)(void* context, const std::string& path) = nullptr;
   void (*removeDirectory)(void* context, const std::string& path) = nullptr;

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "payload/extract.h"
-#include "payload/media_file.h"
 #include "platform/diagnostic_log.h"
 #include "platform/remove_tree.h"
 #include "platform/temp_dir.h"
@@ -75,9 +74,4 @@ const ExtractionTarget& fileSystemTarget() {
     return t;
   }();
   return target;
-}
-
-int extractIncludedFiles(const std::string& directory, int64_t configEnd, int64_t* unextractedPosition) {
-  std::unique_ptr<MediaFile> media = openMediaFile();
-  return extractIncludedFiles(media->source(), directory, configEnd, unextractedPosition);
 }

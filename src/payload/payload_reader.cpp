@@ -4,9 +4,8 @@
 
 #include "base/error_report.h"
 #include "base/messages.h"
+#include "payload/elf_layout.h"
 #include "platform/diagnostic_log.h"
-
-
 
 namespace {
 
@@ -154,6 +153,12 @@ std::u16string readWString(ByteSource& in) {
 }
 
 int64_t seekPayloadStart(ByteSource& in) {
+  uint8_t magic[4] = {0, 0, 0, 0};
+  uint32_t got = 0, error = 0;
+  seekTo(in, 0, messages::kReadInt);
+  if (readFully(in, magic, sizeof magic, &got, &error) && isElfImage(magic, sizeof magic)) {
+    return seekElfPayloadStart(in);
+  }
   seekTo(in, 60, messages::kReadInt);
   const int64_t peHeader = readInt(in);
 
@@ -179,6 +184,22 @@ int64_t seekPayloadStart(ByteSource& in) {
   const int64_t payloadStart = int64_t(rawDataOffset) + rawDataSize;
   seekTo(in, payloadStart, messages::kReadInt);
   return payloadStart;
+}
+
+int64_t seekElfPayloadStart(ByteSource& in) {
+  const ElfReadAt readAt = [&in](int64_t offset, void* buffer, size_t count) {
+    uint32_t got = 0, error = 0;
+    return in.seek(in.context, offset) && readFully(in, buffer, static_cast<uint32_t>(count), &got, &error);
+  };
+  int64_t start = 0;
+  std::string problem;
+  if (!elfPayloadStart(readAt, in.size, start, problem)) {
+    logMessage("ELF image: %s", problem.c_str());
+    fatalError(messages::kReadInt);
+  }
+  logMessage("ELF payload start: %d", static_cast<int>(start));
+  seekTo(in, start, messages::kReadInt);
+  return start;
 }
 
 int64_t readConfiguration(ByteSource& in, ConfigTable& table) {

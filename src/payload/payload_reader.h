@@ -43,11 +43,15 @@ std::string readString(ByteSource& in);
 // UTF-16LE; length / 2 code units. An odd length's last byte is read and dropped.
 std::u16string readWString(ByteSource& in);
 
-// Finds the payload start from the PE section table (without checking MZ/PE signatures),
+// An ELF image (the Linux launcher) is recognised by its magic and goes to
+// seekElfPayloadStart. Otherwise finds the payload start from the PE section table (without checking MZ/PE signatures),
 // logs the four header lines and leaves the source positioned at the payload: right after
 // the raw data of the last section-table entry. Returns the absolute payload offset. A
 // header field that points before the file start is fatal like a short read there.
 int64_t seekPayloadStart(ByteSource& in);
+// The ELF rule (payload/elf_layout.h): logs "ELF payload start: %d" and leaves the source
+// there. An image whose headers lie outside the file is fatal ("Internal Error: readInt").
+int64_t seekElfPayloadStart(ByteSource& in);
 
 // Reads header and configuration records from a source positioned anywhere (it seeks to
 // the payload itself) into `table`; a later record replaces an earlier one with the same id.

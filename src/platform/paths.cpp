@@ -138,7 +138,7 @@ LongPathBinding chooseLongPathBinding(bool systemFunctionExists, uint32_t result
 
 std::string makeAbsolute(const std::string& path) {
   std::string out;
-  if (isRelativePath(path)) out = getExeDir();
+  if (isRelativePath(path) && !isSystemRootedPath(path)) out = getExeDir();
   out += path;
   collapseBackslashes(out);
   return out;

@@ -70,12 +70,20 @@ uint32_t resolveLongPathName(const char* path, char* buffer, uint32_t size);
 // The shell-based long-path emulation for systems without GetLongPathNameA; sets the last
 // error as GetLongPathNameA would. Public so tests can call it directly.
 uint32_t emulateLongPathName(const char* path, char* buffer, uint32_t size);
+// True when `path` is rooted in this system's own way beyond the rules above: on Linux a
+// path beginning with "/" (never relative to the launcher). Always false on Windows.
+bool isSystemRootedPath(const std::string& path);
+// `path` as this system's calls take it: on Linux every backslash (the separator the
+// launcher joins with, and that build descriptions shared with Windows use) becomes "/";
+// unchanged on Windows.
+std::string systemPath(const std::string& path);
 // Convenience: the long form of `path` (at most 8191 bytes), or `path` itself when the
 // resolver fails.
 std::string longPathOf(const std::string& path);
 // Lower case through UTF-16; unchanged when the result has no narrow form.
 void lowercasePath(std::string& path);
-// Relative paths are taken relative to getExeDir(); backslashes collapsed.
+// Relative paths (and not rooted by the system) are taken relative to getExeDir();
+// backslashes collapsed.
 std::string makeAbsolute(const std::string& path);
 // makeAbsolute, GetFullPathNameA, lower-cased unless keepCase, backslashes collapsed.
 std::string normalizePath(const std::string& path, bool keepCase);

@@ -24,6 +24,16 @@ std::string realPathOf(const char* path) {
 
 bool isNT() { return false; }
 
+bool isSystemRootedPath(const std::string& path) { return !path.empty() && path[0] == '/'; }
+
+std::string systemPath(const std::string& path) {
+  std::string out = path;
+  for (char& c : out) {
+    if (c == '\\') c = '/';
+  }
+  return out;
+}
+
 const std::string& getModulePath() {
   static const std::string modulePath = realPathOf("/proc/self/exe");
   return modulePath;
@@ -70,7 +80,8 @@ void lowercasePath(std::string& path) {
 
 std::string normalizePath(const std::string& path, bool keepCase) {
   const std::string scratch = makeAbsolute(path);
-  std::string out = realPathOf(scratch.c_str());
+  // Resolved in the system's form; a path that does not exist (yet) keeps its own.
+  std::string out = realPathOf(systemPath(scratch).c_str());
   if (out.empty()) out = scratch;
   if (!keepCase) lowercasePath(out);
   collapseBackslashes(out);
@@ -80,14 +91,14 @@ std::string normalizePath(const std::string& path, bool keepCase) {
 bool fileExists(const std::string& path) {
   if (isDriveRoot(path)) return true;
   glob_t found;
-  const bool exists = glob(path.c_str(), GLOB_NOSORT, nullptr, &found) == 0;
+  const bool exists = glob(systemPath(path).c_str(), GLOB_NOSORT, nullptr, &found) == 0;
   globfree(&found);
   return exists;
 }
 
 bool findFile(const std::string& path, uint32_t lastWrite[2]) {
   struct stat info;
-  if (stat(path.c_str(), &info) != 0) return false;
+  if (stat(systemPath(path).c_str(), &info) != 0) return false;
   if (lastWrite != nullptr) {
     // FILETIME: 100 ns units since 1601-01-01.
     const uint64_t time = (static_cast<uint64_t>(info.st_mtime) + 11644473600ULL) * 10000000ULL;
@@ -102,7 +113,7 @@ std::vector<std::string> listDirectory(const std::string& directory,
   std::vector<std::string> names;
   const std::string dot = extension.empty() || extension[0] != '.' ? "." : "";
   const std::string pattern = "*" + dot + extension;
-  DIR* dir = opendir(directory.c_str());
+  DIR* dir = opendir(systemPath(directory).c_str());
   if (dir == nullptr) return names;
   while (const dirent* entry = readdir(dir)) {
     if (fnmatch(pattern.c_str(), entry->d_name, 0) == 0) names.emplace_back(entry->d_name);

@@ -131,6 +131,10 @@ std::string exactNarrowPath(const std::wstring& wide) {
   return std::string();
 }
 
+bool isSystemRootedPath(const std::string&) { return false; }
+
+std::string systemPath(const std::string& path) { return path; }
+
 bool isNT() {
   OSVERSIONINFOA info;
   ZeroMemory(&info, sizeof info);

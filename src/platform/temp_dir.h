@@ -65,6 +65,11 @@ std::string createLauncherTempDir();
 // level only, failures ignored.
 void emptyDirectory(const std::string& directory);
 
+// The Linux launcher: `directory` is removed with removeDirectoryTree (platform/remove_tree.h)
+// when the process ends: through exit (the end of main, the Java program's System.exit) and
+// through the error family's ends (setExitCleanup: a fatal error).
+void removeTempDirAtExit(const std::string& directory);
+
 // Test seam: where the system's answers come from. A null member keeps the real call.
 struct TempRootSources {
   // The system's temporary folder (GetTempPathW, taken in its exact narrow form or short

@@ -22,6 +22,8 @@ namespace {
 // Header fields (offset, width) the reader uses.
 constexpr size_t kNameOffset = 0;
 constexpr size_t kNameWidth = 100;
+constexpr size_t kModeOffset = 100;
+constexpr size_t kModeWidth = 8;
 constexpr size_t kSizeOffset = 124;
 constexpr size_t kSizeWidth = 12;
 constexpr size_t kTypeOffset = 156;
@@ -349,12 +351,22 @@ class TarReader {
           if (!copyEntry(input_, path, size, progress_, targetDirectory_, files_, buffer_)) {
             return fail("extract file failed");
           }
+          const int32_t mode = parseOctal(header.data() + kModeOffset, kModeWidth);
+          if (files_.setMode != nullptr && mode >= 0) {
+            files_.setMode(files_.context, joinPath(targetDirectory_, path), static_cast<uint32_t>(mode) & 0777);
+          }
           extractedAny = true;
         }
       } else if (type == kTypeHardLink || type == kTypeSymbolicLink) {
-        // The runtime's file system may hold no links: a link to a file the archive has
-        // already written becomes a copy of it; any other link cannot be represented.
-        if (!copyLink(type, name, linkName)) return false;
+        // Where the target can hold symbolic links (Linux), one that stays inside is made as
+        // such. Otherwise the runtime's file system may hold no links: a link to a file the
+        // archive has already written becomes a copy of it; any other link cannot be
+        // represented.
+        if (type == kTypeSymbolicLink && files_.createSymbolicLink != nullptr) {
+          if (!makeSymbolicLink(name, linkName)) return false;
+        } else if (!copyLink(type, name, linkName)) {
+          return false;
+        }
         if (!skipBytes(size)) return fail("gzseek 2 failed");
       } else {
         // Devices, FIFOs, sparse files and types this reader does not know: skipping them
@@ -394,6 +406,27 @@ class TarReader {
     if (files_.copyFile == nullptr ||
         !files_.copyFile(files_.context, joinPath(targetDirectory_, target), joinPath(targetDirectory_, path))) {
       logError("link target is not an extracted file: %s -> %s", name.c_str(), linkName.c_str());
+      return false;
+    }
+    return true;
+  }
+
+  // Written in its resolved form (climbing only out of the link's own directory, then down to
+  // the resolved target), so what the system follows is what was checked to stay inside.
+  bool makeSymbolicLink(const std::string& name, const std::string& linkName) {
+    std::string path, target;
+    if (!tarEntryPath(name, path) || path.empty()) {
+      logError("invalid entry name %s", name.c_str());
+      return false;
+    }
+    if (!symbolicLinkTarget(path, linkName, target)) {
+      logError("invalid link %s -> %s", name.c_str(), linkName.c_str());
+      return false;
+    }
+    const std::string text = symbolicLinkText(path, target);
+    logMessage("linking %s to %s", path.c_str(), text.c_str());
+    if (!files_.createSymbolicLink(files_.context, joinPath(targetDirectory_, path), text)) {
+      logError("could not create link %s -> %s", name.c_str(), linkName.c_str());
       return false;
     }
     return true;
@@ -555,6 +588,15 @@ bool tarEntryPath(const std::string& name, std::string& path) {
     path += part;
   }
   return true;
+}
+
+std::string symbolicLinkText(const std::string& linkPath, const std::string& target) {
+  std::string text;
+  for (char c : linkPath) {
+    if (c == '\\') text += "../";
+  }
+  for (char c : target) text += c == '\\' ? '/' : c;
+  return text;
 }
 
 bool symbolicLinkTarget(const std::string& linkPath, const std::string& target, std::string& path) {

@@ -63,6 +63,10 @@ bool tarEntryPath(const std::string& name, std::string& path);
 // a part tarEntryPath would refuse.
 bool symbolicLinkTarget(const std::string& linkPath, const std::string& target, std::string& path);
 
+// The text of a symbolic link at `linkPath` to `target` (both as tarEntryPath and
+// symbolicLinkTarget give them, relative to the target directory): one "../" per directory
+// above the link, then the target with "/" separators (bin\java -> lib\x gives "../lib/x").
+std::string symbolicLinkText(const std::string& linkPath, const std::string& target);
 // The bar position for the uncompressed stream position `streamPosition`:
 // 100 + floor(100 * streamPosition / totalSize), kept within 100..200. 100 when either is
 // not positive (nothing to scale by).
@@ -77,6 +81,11 @@ int tarProgressPosition(int64_t streamPosition, int64_t totalSize);
 // be created logs "Could not open file %s" and ends the process (fatalError, exit code 1).
 bool extractEntry(gzFile stream, const std::string& path, int32_t size, const TarProgress& progress,
                   const std::string& targetDirectory, const ExtractionTarget& files);
+
+// The real file system of a Linux runtime: fileSystemTarget plus the permission bits of each
+// file and symbolic links. Nothing is written through a symbolic link: a path whose
+// directories include one (say a link made earlier in the archive) is refused.
+const ExtractionTarget& runtimeTarget();
 
 // Extracts the gzip-compressed tar archive at `archivePath` below `targetDirectory` (which
 // must exist), in archive order. An archive of gzip members that carry their sizes (as the

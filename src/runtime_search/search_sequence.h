@@ -31,6 +31,11 @@ bool isTriedInRelativePass(const SearchEntry& entry);
 // The text without every trailing carriage return and line feed.
 std::string stripLineEnd(const std::string& line);
 
+// The runtime homes a Linux system keeps under `directory` (/usr/lib/jvm), from the names
+// listed there: "default-java" and "default-runtime" (the distribution's choice) first, then
+// the others in descending name order; hidden names, "." and ".." are left out.
+std::vector<std::string> systemRuntimeHomes(const std::string& directory, std::vector<std::string> names);
+
 // ---- System-bound operations ----
 
 // The first line of a location file (root: CFG_APP_HOME_DIRECTORY made absolute, case kept,

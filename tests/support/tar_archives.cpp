@@ -22,7 +22,7 @@ std::string octal(unsigned long long value, size_t digits) {
 TarBuilder& TarBuilder::entry(const TarHeader& h, const std::string& data) {
   std::string block(512, '\0');
   put(block, 0, 100, h.name);
-  put(block, 100, 8, "0000644");
+  put(block, 100, 8, h.mode);
   put(block, 108, 8, "0000000");
   put(block, 116, 8, "0000000");
   put(block, 124, 12, h.size.empty() ? octal(data.size(), 11) : h.size);

@@ -22,6 +22,7 @@ struct TarHeader {
   std::string size;      // the 12-byte size field as is; empty: octal of the data size
   std::string prefix;    // the 155-byte name prefix at 345
   std::string linkName;
+  std::string mode = "0000644";  // the 8-byte mode field
 };
 
 class TarBuilder {

@@ -26,7 +26,8 @@ const std::vector<FixedKey>& fixedDescriptionKeys() {
       {"messages", "object", "message texts by key (see Messages); a message not given gets its English default"},
       {"records", "object", "raw narrow records by numeric id, {\"108\": \"text\"}, for ids without a key"},
       {"wideRecords", "object", "raw wide records by numeric id, {\"20099\": \"text\"}, for ids without a key"},
-      {"codePage", "integer", "Windows code page of the narrow records (default 1252); text it cannot hold is refused"},
+      {"codePage", "integer", "Windows code page of the narrow records (default 1252); text it cannot hold is refused. "
+                                  "A Linux launcher's narrow records are UTF-8"},
       {"checksum", "boolean", "false: no integrity data (default true: CRC-32 of the payload)"},
       {"stub", "string", "launcher executable to append the payload to (the --stub option wins)"},
       {"icon", "string",
@@ -291,7 +292,16 @@ Status DescriptionReader::encode(const std::string& where, const std::string& ut
   if (utf8.find('\0') != std::string::npos) {
     return fail(where + ": the text contains a NUL character, which would end it early");
   }
-  Conversion c = wide ? utf8ToUtf16le(utf8) : utf8ToCodePage(utf8, plan_.codePage);
+  Conversion c;
+  if (wide) {
+    c = utf8ToUtf16le(utf8);
+  } else if (plan_.narrowUtf8) {
+    // The description's text is UTF-8 already (the JSON reader has checked it).
+    c.ok = true;
+    c.output = utf8;
+  } else {
+    c = utf8ToCodePage(utf8, plan_.codePage);
+  }
   if (!c.ok) {
     if (wide) return fail(where + ": the text cannot be converted to UTF-16 (" + c.detail + ")");
     return fail(where + ": the text cannot be written in code page " + std::to_string(plan_.codePage) + " (" +
@@ -746,8 +756,9 @@ std::u32string foldFileName(const std::string& utf8Name) {
 }
 
 Status parseDescription(const std::string& text, const std::string& baseDir, const std::string& label,
-                        BuildPlan& plan, const ShippedRuntimeJar& runtimeJar) {
+                        BuildPlan& plan, const ShippedRuntimeJar& runtimeJar, bool narrowUtf8) {
   plan = BuildPlan();
+  plan.narrowUtf8 = narrowUtf8;
   DuplicateKeyFinder finder;
   Json root;
   try {
@@ -763,7 +774,8 @@ Status parseDescription(const std::string& text, const std::string& baseDir, con
   return DescriptionReader(baseDir, label, plan, runtimeJar).read(root);
 }
 
-Status loadDescription(const std::string& path, BuildPlan& plan, const ShippedRuntimeJar& runtimeJar) {
+Status loadDescription(const std::string& path, BuildPlan& plan, const ShippedRuntimeJar& runtimeJar,
+                       bool narrowUtf8) {
   InputFile file;
   std::string error;
   if (!file.open(path, error)) return Status::failure(kExitBadInput, path + ": cannot read the description: " + error);
@@ -774,5 +786,5 @@ Status loadDescription(const std::string& path, BuildPlan& plan, const ShippedRu
   if (!file.readAt(0, text.data(), text.size())) {
     return Status::failure(kExitBadInput, path + ": cannot read the description");
   }
-  return parseDescription(text, directoryOf(path), path, plan, runtimeJar);
+  return parseDescription(text, directoryOf(path), path, plan, runtimeJar, narrowUtf8);
 }

@@ -54,6 +54,8 @@ struct BuildPlan {
   int64_t unextractedSize = 0;
   bool checksum = true;
   int codePage = kDefaultCodePage;
+  // Narrow texts are written as UTF-8 (the Linux launcher's), whatever "codePage" says.
+  bool narrowUtf8 = false;
   std::string stub;                       // resolved path, "" when the description names none
   std::string icon;                       // resolved path of "icon", "" for none
   std::vector<IconImage> iconImages;      // its images, checked
@@ -74,11 +76,13 @@ struct ShippedRuntimeJar {
 
 // Reads and checks the description at `path`. Bad content, or a file it names that cannot be
 // read, gives exit code 2 and one message naming the description and the key or file.
-Status loadDescription(const std::string& path, BuildPlan& plan, const ShippedRuntimeJar& runtimeJar = {});
+// `narrowUtf8`: the description is for a Linux launcher, whose narrow texts are UTF-8.
+Status loadDescription(const std::string& path, BuildPlan& plan, const ShippedRuntimeJar& runtimeJar = {},
+                       bool narrowUtf8 = false);
 // The same for description text already in memory; relative paths resolve against
 // `baseDir`, and messages begin with `label`.
 Status parseDescription(const std::string& text, const std::string& baseDir, const std::string& label,
-                        BuildPlan& plan, const ShippedRuntimeJar& runtimeJar = {});
+                        BuildPlan& plan, const ShippedRuntimeJar& runtimeJar = {}, bool narrowUtf8 = false);
 
 // Why `name` (with "\" or "/" separators) cannot name an included file, or "" when it can:
 // empty, absolute, with a drive, more than one directory level, "." or ".." parts, ";",

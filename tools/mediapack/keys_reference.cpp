@@ -54,7 +54,9 @@ const char* const kIntro =
     "an error. Paths are relative to the description's directory. Comments (// and /* */) are allowed.";
 const char* const kRecordsNote =
     "Integer records take a JSON integer, a boolean (true is 1) or a numeric string, and are stored as "
-    "decimal text. Text records are written in the code page of \"codePage\"; text it cannot hold is refused.";
+    "decimal text. Text records are written in the code page of \"codePage\"; text it cannot hold is refused. "
+    "For a Linux launcher (an ELF stub) they are written in UTF-8, and \"icon\" and \"versionInfo\" "
+    "are refused.";
 const char* const kMessagesNote =
     "Keys inside \"messages\". Text messages are written in the code page, wide ones as UTF-16. "
     "Every message the description does not give is written with the English default shown.";

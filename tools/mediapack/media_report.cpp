@@ -348,13 +348,18 @@ int Inspector::run() {
     problem("cannot find the payload: " + error);
     return finish();
   }
-  out_ << "PE header at " << layout.peHeader << ": " << layout.sectionCount << " sections, optional header "
-       << layout.optionalSize << " bytes\n";
-  out_ << "last section: header at " << layout.lastSectionHeader << ", raw data " << layout.rawDataSize
-       << " bytes at offset " << layout.rawDataOffset << "\n";
-  out_ << "payload start: " << layout.payloadStart << "\n";
-  showResources(std::min<int64_t>(layout.payloadStart, file_.size()));
-  showSignature(layout);
+  if (layout.elf) {
+    out_ << "ELF image (Linux launcher): it ends at " << layout.payloadStart << "\n";
+    out_ << "payload start: " << layout.payloadStart << "\n";
+  } else {
+    out_ << "PE header at " << layout.peHeader << ": " << layout.sectionCount << " sections, optional header "
+         << layout.optionalSize << " bytes\n";
+    out_ << "last section: header at " << layout.lastSectionHeader << ", raw data " << layout.rawDataSize
+         << " bytes at offset " << layout.rawDataOffset << "\n";
+    out_ << "payload start: " << layout.payloadStart << "\n";
+    showResources(std::min<int64_t>(layout.payloadStart, file_.size()));
+    showSignature(layout);
+  }
   if (layout.payloadStart >= file_.size()) {
     problem("no payload: the image ends at " + std::to_string(layout.payloadStart) + " and the file has " +
             std::to_string(file_.size()) + " bytes");

@@ -7,6 +7,7 @@
 
 #include "binary_file.h"
 #include "base/crc32.h"
+#include "payload/elf_layout.h"
 #include "pe_file.h"
 #include "pe_image.h"
 #include "runtime_bundle.h"
@@ -106,6 +107,15 @@ std::string configurationSection(const BuildPlan& plan) {
   return out;
 }
 
+namespace {
+bool isElfStub(const std::string& path) {
+  InputFile file;
+  std::string error;
+  uint8_t magic[4];
+  return file.open(path, error) && file.readAt(0, magic, 4) && isElfImage(magic, 4);
+}
+}  // namespace
+
 Status writeMediaFile(const BuildPlan& plan, const std::string& stubPath, const std::string& outPath) {
   PeLayout layout;
   Status s = examineStub(stubPath, layout);
@@ -113,6 +123,12 @@ Status writeMediaFile(const BuildPlan& plan, const std::string& stubPath, const 
 
   // Icon and version information: the image is rebuilt in memory; otherwise it is copied.
   bool edit = !plan.iconImages.empty() || plan.hasVersionInfo;
+  if (layout.elf && edit) {
+    // A Linux launcher has no resources to carry them.
+    const std::string key = !plan.iconImages.empty() ? "\"icon\"" : "\"versionInfo\"";
+    return Status::failure(kExitBadInput, key + " only means something for a Windows launcher; the stub " + stubPath +
+                                              " is a Linux one");
+  }
   std::string image;
   int64_t payloadStart = layout.payloadStart;
   if (edit) {
@@ -227,10 +243,17 @@ Status buildMediaFile(const std::string& descriptionPath, const std::string& out
   BuildPlan plan;
   ShippedRuntimeJar runtimeJar{findShippedFile(selfPath, kShippedRuntimeJar),
                                shippedFilePlaces(selfPath, kShippedRuntimeJar)};
-  Status s = loadDescription(descriptionPath, plan, runtimeJar);
+  // Narrow texts are UTF-8 for the Linux launcher and in "codePage" for Windows, so the
+  // description is read first to learn the stub, and again in the Windows form when the stub
+  // is not a Linux one.
+  Status s = loadDescription(descriptionPath, plan, runtimeJar, true);
   if (!s.ok()) return s;
   std::string stub = !stubOverride.empty() ? stubOverride : plan.stub;
   if (stub.empty()) stub = findShippedFile(selfPath, kShippedWindowsStub);
+  if (stub.empty() || !isElfStub(stub)) {
+    s = loadDescription(descriptionPath, plan, runtimeJar, false);
+    if (!s.ok()) return s;
+  }
   if (stub.empty()) {
     return Status::failure(kExitBadInput, "no stub: give --stub LAUNCHER.exe or a \"stub\" in the description (" +
                                               shippedFilePlaces(selfPath, kShippedWindowsStub) + " does not exist)");

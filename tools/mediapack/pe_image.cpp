@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/payload_format.h"
+#include "payload/elf_layout.h"
 
 namespace {
 
@@ -23,9 +24,36 @@ bool readU16(InputFile& f, int64_t at, uint16_t& v) {
 
 std::string number(int64_t v) { return std::to_string(v); }
 
+// A Linux launcher: an x86_64 ELF image with nothing behind what its headers describe.
+template <typename Refuse>
+Status examineElfStub(InputFile& file, PeLayout& layout, const Refuse& refuse) {
+  std::string error;
+  if (!locatePayload(file, layout, error)) return refuse(error);
+  uint16_t machine = 0;
+  if (!readU16(file, 0x12, machine) || machine != 62) {
+    return refuse("not an x86_64 Linux launcher (ELF machine " + number(machine) + ")");
+  }
+  if (layout.payloadStart == file.size()) return Status::success();
+  uint32_t first = 0;
+  if (readU32(file, layout.payloadStart, first) && first == kPayloadMagic) {
+    return refuse("stub already carries a payload (at offset " + number(layout.payloadStart) +
+                  "); use the launcher as built, not a media file");
+  }
+  return refuse("has " + number(file.size() - layout.payloadStart) + " bytes after its ELF image (offset " +
+                number(layout.payloadStart) + "), where the payload must begin");
+}
+
 }  // namespace
 
 bool locatePayload(InputFile& file, PeLayout& layout, std::string& problem) {
+  uint8_t magic[4];
+  if (file.readAt(0, magic, 4) && isElfImage(magic, 4)) {
+    layout.elf = true;
+    const ElfReadAt readAt = [&file](int64_t at, void* buffer, size_t count) {
+      return file.readAt(at, buffer, count);
+    };
+    return elfPayloadStart(readAt, file.size(), layout.payloadStart, problem);
+  }
   uint32_t h = 0;
   if (!readU32(file, 60, h)) {
     problem = "too short to be a Windows executable (" + number(file.size()) + " bytes)";
@@ -74,9 +102,9 @@ Status examineStub(const std::string& path, PeLayout& layout) {
   std::string error;
   if (!file.open(path, error)) return refuse("cannot open: " + error);
   uint8_t mz[2];
-  if (!file.readAt(0, mz, 2) || mz[0] != 'M' || mz[1] != 'Z') {
-    return refuse("not a Windows executable (no MZ signature)");
-  }
+  if (!file.readAt(0, mz, 2)) return refuse("not a Windows executable (no MZ signature)");
+  if (mz[0] == kElfMagic[0] && mz[1] == kElfMagic[1]) return examineElfStub(file, layout, refuse);
+  if (mz[0] != 'M' || mz[1] != 'Z') return refuse("not a Windows executable (no MZ signature)");
   if (!locatePayload(file, layout, error)) return refuse(error);
   uint32_t signature = 0;
   if (!readU32(file, layout.peHeader, signature) || signature != 0x00004550u) {

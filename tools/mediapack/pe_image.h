@@ -11,6 +11,9 @@
 #include "status.h"
 
 struct PeLayout {
+  // A Linux launcher: an x86_64 ELF image whose payload starts where the ELF rule says
+  // (payload/elf_layout.h); the PE fields stay zero.
+  bool elf = false;
   int64_t peHeader = 0;         // H
   int32_t sectionCount = 0;     // N, read as a signed 16-bit value like the launcher
   int32_t optionalSize = 0;     // S, likewise
@@ -20,7 +23,7 @@ struct PeLayout {
   int64_t payloadStart = 0;     // rawDataOffset + rawDataSize
 };
 
-// Follows the launcher's steps with every read checked against the file size. Fails (with a
+// An ELF image is located by the ELF rule. Otherwise follows the launcher's steps with every read checked against the file size. Fails (with a
 // message saying what is wrong, without the file name) when a field lies outside the file
 // or N is not positive; does not check signatures.
 bool locatePayload(InputFile& file, PeLayout& layout, std::string& problem);
