@@ -5,6 +5,7 @@
 
 #include "base/crc32.h"
 #include "base/error_report.h"
+#include "payload/media_file.h"
 #include "platform/diagnostic_log.h"
 
 int CheckProgress::advance(int64_t done, int64_t total) {
@@ -54,4 +55,26 @@ IntegrityOutcome checkPayload(ByteSource& in, bool verify, ProgressCallback prog
   logMessage("checksums: %u %u %d %d", outcome.computed, outcome.expected,
              static_cast<int>(outcome.computed), static_cast<int>(outcome.expected));
   return outcome;
+}
+
+namespace {
+void setBarPosition(void* progress, int percent) { static_cast<Progress*>(progress)->setPosition(percent); }
+}  // namespace
+
+IntegrityOutcome checkMediaFile(bool verify, Progress& progress, MediaFile& media) {
+  const int64_t start = seekPayloadStart(media.source());
+  logMessage("starting at %d", static_cast<int>(start));
+  const IntegrityOutcome outcome =
+      checkPayload(media.source(), verify, progress.shown() ? &setBarPosition : nullptr, &progress);
+  if (outcome.check == PayloadCheck::Skipped && progress.shown()) {
+    // As if the check's quarter of the bar had run.
+    progress.setRange(100, 400);
+    progress.setPosition(101);
+  }
+  return outcome;
+}
+
+void verifyMediaFile(bool verify, Progress& progress) {
+  std::unique_ptr<MediaFile> media = openMediaFile();
+  verifyMediaFile(verify, progress, *media);
 }

@@ -52,5 +52,8 @@ IntegrityOutcome checkPayload(ByteSource& in, bool verify, ProgressCallback prog
 // in quiet mode) and ends the process with exit code 1. A shown `progress` gets the check's
 // share of the bar (0 to 100 of 400).
 void verifyMediaFile(bool verify, Progress& progress, MediaFile& media);
+// The check itself, without the reaction to a damaged file: from the payload's start, with the
+// check's share of a shown bar (also when the media file has no checksum).
+IntegrityOutcome checkMediaFile(bool verify, Progress& progress, MediaFile& media);
 // The same through a handle of its own.
 void verifyMediaFile(bool verify, Progress& progress);

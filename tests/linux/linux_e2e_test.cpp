@@ -17,6 +17,7 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/sha256.h"
 #include "support/http_server.h"
 #include "support/scratch_files.h"
 
@@ -257,10 +258,16 @@ TEST_F(LinuxInstaller, DownloadsTheRuntimeFromALocalServer) {
   reply.body = bytes.str();
   LocalHttpServer server({{"/jre.tar.gz", reply}});
   ASSERT_TRUE(server.listening());
-  // No installed runtime qualifies, so the one at the address is fetched and unpacked.
+  // No installed runtime qualifies, so the one at the address is fetched, checked against
+  // its digest (a plain http address needs one) and unpacked.
+  Sha256 hash;
+  hash.update(reply.body.data(), reply.body.size());
+  Sha256Digest digest{};
+  ASSERT_TRUE(hash.finish(digest));
   const std::string installer = pack(description("\"minJavaVersion\": \"99\", \"jreSearchSequence\": \"S;\",\n"
                                                  "\"autoDownloadJre\": 1, \"jreDownloadLocation\": " +
-                                                 quoted(server.url("/jre.tar.gz"))));
+                                                 quoted(server.url("/jre.tar.gz")) + ", \"jreDownloadSha256\": " +
+                                                 quoted(sha256Hex(digest))));
   const Outcome o = run(dir.path(), {installer, "-q", "fetched"}, runEnvironment());
   ASSERT_EQ(o.code, 0) << o.out << o.err;
   EXPECT_TRUE(contains(o.out, "No JRE found. Trying to download.")) << o.out;
