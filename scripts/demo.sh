@@ -29,7 +29,7 @@ jar cf "$out/hello.jar" -C "$out/classes" hello
 
 # The same description for Linux: packed onto build/linux/launcher, the installer runs for
 # real here, and the installed OpenJDK prints what the hello program says.
-"$host_tree/mediapack" build examples/hello/hello.json -o "$out/hello-setup" --stub build/linux/launcher
+"$host_tree/mediapack" build examples/hello/hello.json -o "$out/hello-setup" --linux
 echo "packed $out/hello-setup (Linux)"
 echo "running $out/hello-setup -q demo-argument \"zwei Wörter\""
 set +e

@@ -106,6 +106,15 @@ exercise() {  # PREFIX WHAT
   shown=$(user "'$work/links/mediapack' inspect '$work/other.exe'" 2>&1) || fail "$what: inspect other.exe failed: $shown"
   expect_contains "$shown" "stub version: not recorded in the stub" "$what inspect --stub"
   begins_with_image "$prefix/share/mediapack/win32/mediapack.exe" "$work/other.exe" || fail "$what: --stub was not used"
+
+  # --linux: the same description onto the Linux launcher the release carries.
+  if [ -f "$prefix/share/mediapack/linux/launcher" ]; then
+    out=$(user "cd '$work' && '$work/links/mediapack' build app.json -o setup --linux" 2>&1) ||
+      fail "$what: mediapack build --linux failed: $out"
+    linux_stub=$prefix/share/mediapack/linux/launcher
+    cmp -s -n "$(stat -c %s "$linux_stub")" "$linux_stub" "$work/setup" || fail "$what: --linux did not use the Linux launcher"
+    [ -x "$work/setup" ] || fail "$what: the Linux installer is not executable"
+  fi
 }
 
 case "$mode" in

@@ -133,8 +133,8 @@ class LinuxInstaller : public ::testing::Test {
   std::string pack(const std::string& json, const std::string& name = "setup") {
     const std::string descriptionFile = dir.write(name + ".json", json);
     const std::string installer = dir.file(name);
-    const Outcome packed = run(dir.path(), {LINUX_MEDIAPACK, "build", descriptionFile, "-o", installer, "--stub",
-                                            LINUX_LAUNCHER});
+    // --linux: the Linux launcher that comes with mediapack (build/linux/launcher beside it).
+    const Outcome packed = run(dir.path(), {LINUX_MEDIAPACK, "build", descriptionFile, "-o", installer, "--linux"});
     EXPECT_EQ(packed.code, 0) << packed.err << json;
     return installer;
   }

@@ -197,6 +197,7 @@ TEST(CommandLine, UsageErrorsExitWith2) {
       {{"inspect", "x", "--code-page", "1200"}, "--code-page 1200 is not"},
       {{"keys", "extra"}, "keys takes no file"},
       {{"keys", "--stub", "x"}, "unknown option --stub"},
+      {{"build", "d.json", "-o", "x", "--linux", "--stub", "s"}, "give either --stub or --linux"},
   };
   for (const Row& row : rows) {
     Outcome r = mediapack(row.args);

@@ -19,7 +19,7 @@ std::string shippedFileLine(const std::string& selfPath, const char* relative) {
 
 std::string usage(const std::string& selfPath) {
   return "usage:\n"
-         "  mediapack build DESCRIPTION.json -o OUT.exe [--stub LAUNCHER.exe] [--quiet]\n"
+         "  mediapack build DESCRIPTION.json -o OUT.exe [--stub LAUNCHER.exe | --linux] [--quiet]\n"
          "  mediapack inspect FILE [--code-page N]\n"
          "  mediapack keys [--markdown]\n"
          "  mediapack --version\n"
@@ -30,6 +30,8 @@ std::string usage(const std::string& selfPath) {
          "         The stub is --stub when given, else the description's \"stub\" key (relative\n"
          "         to the description), else the launcher.exe that comes with mediapack:\n"
          "           " + shippedFileLine(selfPath, kShippedWindowsStub) + "\n"
+         "         --linux builds a Linux installer on the Linux launcher that comes with it:\n"
+         "           " + shippedFileLine(selfPath, kShippedLinuxStub) + "\n"
          "         \"launcherRuntime\": true in the description includes its runtime jar:\n"
          "           " + shippedFileLine(selfPath, kShippedRuntimeJar) + "\n"
          "         A \"runtime\" in the description is packed as jre.tar.gz; on a terminal a\n"
@@ -86,6 +88,7 @@ int runMediapack(const std::vector<std::string>& args, const std::string& selfPa
   std::string output, stub, codePageText;
   bool markdown = false;
   bool quiet = false;
+  bool linux = false;
   for (size_t i = 1; i < args.size(); ++i) {
     bool missing = false;
     const std::string& a = args[i];
@@ -94,6 +97,8 @@ int runMediapack(const std::vector<std::string>& args, const std::string& selfPa
     } else if (command == "inspect" && takeValue(args, i, "--code-page", nullptr, codePageText, missing)) {
     } else if (command == "build" && (a == "--quiet" || a == "-q")) {
       quiet = true;
+    } else if (command == "build" && a == "--linux") {
+      linux = true;
     } else if (command == "keys" && a == "--markdown") {
       markdown = true;
     } else if (a == "--help" || a == "-h") {
@@ -110,6 +115,15 @@ int runMediapack(const std::vector<std::string>& args, const std::string& selfPa
   if (command == "build") {
     if (positional.size() != 1) return usageError("build takes one description file");
     if (output.empty()) return usageError("build needs -o OUT.exe");
+    if (linux && !stub.empty()) return usageError("give either --stub or --linux");
+    if (linux) {
+      stub = findShippedFile(selfPath, kShippedLinuxStub);
+      if (stub.empty()) {
+        err << "mediapack: --linux: the Linux launcher that comes with mediapack is missing (looked for "
+            << shippedFilePlaces(selfPath, kShippedLinuxStub) << ")\n";
+        return kExitFailure;
+      }
+    }
     Status s = buildMediaFile(positional[0], output, stub, selfPath, errIsTerminal && !quiet ? &err : nullptr);
     if (!s.ok()) {
       err << "mediapack: " << s.message << "\n";

@@ -9,7 +9,7 @@
 //    Debian package)
 //
 // mediapack.exe, installed as PREFIX/share/mediapack/win32/mediapack.exe, finds its
-// neighbours by the build-tree rule. The Linux stub will be "linux/launcher" in both layouts.
+// neighbours by the build-tree rule. The Linux stub is "linux/launcher" in both layouts.
 #pragma once
 
 #include <string>
@@ -17,6 +17,7 @@
 
 constexpr char kShippedWindowsStub[] = "win32/launcher.exe";
 constexpr char kShippedRuntimeJar[] = "java/runtime.jar";
+constexpr char kShippedLinuxStub[] = "linux/launcher";
 
 // Where `relative` (one of the names above, "/" separated) may lie, in the order they are
 // tried: under the parent of the directory of `selfPath` (the build tree), then under that
