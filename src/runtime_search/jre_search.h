@@ -3,7 +3,11 @@
 // characters.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <vector>
+
+#include "runtime_search/search_sequence.h"
 
 // What identified the runtime the search found; chooses the message when its JVM library
 // later fails to load.
@@ -14,6 +18,20 @@ enum JreSourceKind {
   FOUND_BY_ENV_VAR = 3,  // label: the variable's name
   FOUND_IN_REGISTRY = 4,
 };
+
+// How each kind of search entry is tried on this platform; each fills `javaExe` and says
+// whether the runtime there is accepted.
+struct EntrySources {
+  std::function<bool(std::string& javaExe, const std::string& location)> directory;  // A, B, R
+  std::function<bool(std::string& javaExe)> path;                                    // S
+  std::function<bool(std::string& javaExe, const std::string& variable)> environment;  // E
+  std::function<bool(std::string& javaExe)> registry;                                // Y
+};
+// Walks the configured entries in order, each argument with its variables expanded, and ends
+// at the first that yields a runtime: its kind, with `label` set to the argument (left as
+// passed for the registry). NOT_FOUND when none does.
+JreSourceKind searchEntries(const std::vector<SearchEntry>& entries, const EntrySources& sources,
+                            std::string& javaExe, std::string& label);
 
 // Runs the whole search. On success `javaExe` holds the full, lower-cased path of the
 // accepted java.exe (javaw.exe for windowed applications) and `label` what identified it

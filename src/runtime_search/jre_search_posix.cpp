@@ -140,38 +140,20 @@ JreSourceKind searchJvm(std::string& javaExe, std::string& label) {
   if (tryLocationFile(true, javaExe, label, minVersion, maxVersion)) return FOUND_AT_LOCATION;
 
   const std::vector<SearchEntry> entries = parseSearchSequence(sequence);
-  for (const SearchEntry& entry : entries) {
-    std::string argument = entry.argument;
-    expandVariables(argument);
-    logMessage("Testing location %s (type %c)", argument.c_str(), entry.type);
-    switch (entry.type) {
-      case 'A':
-      case 'B':
-      case 'R':
-        if (checkLocation(javaExe, argument, minVersion, maxVersion, false)) {
-          label = argument;
-          return FOUND_AT_LOCATION;
-        }
-        break;
-      case 'S':
-        if (findPathJvm(javaExe, minVersion, maxVersion)) {
-          label = argument;
-          return FOUND_ON_PATH;
-        }
-        break;
-      case 'E':
-        if (findEnvJvm(javaExe, argument, minVersion, maxVersion)) {
-          label = argument;
-          return FOUND_BY_ENV_VAR;
-        }
-        break;
-      case 'Y':
-        logMessage("registry search skipped: there is no registry on Linux");
-        break;
-      default:
-        break;
-    }
-  }
+  EntrySources sources;
+  sources.directory = [&](std::string& exe, const std::string& location) {
+    return checkLocation(exe, location, minVersion, maxVersion, false);
+  };
+  sources.path = [&](std::string& exe) { return findPathJvm(exe, minVersion, maxVersion); };
+  sources.environment = [&](std::string& exe, const std::string& variable) {
+    return findEnvJvm(exe, variable, minVersion, maxVersion);
+  };
+  sources.registry = [](std::string&) {
+    logMessage("registry search skipped: there is no registry on Linux");
+    return false;
+  };
+  const JreSourceKind found = searchEntries(entries, sources, javaExe, label);
+  if (found != NOT_FOUND) return found;
 
   if (tryLocationFile(false, javaExe, label, minVersion, maxVersion)) return FOUND_AT_LOCATION;
 
