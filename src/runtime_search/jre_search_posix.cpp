@@ -11,7 +11,6 @@
 
 #include "base/config_table.h"
 #include "platform/diagnostic_log.h"
-#include "platform/expand_variables.h"
 #include "platform/paths.h"
 #include "runtime_search/java_exe.h"
 #include "runtime_search/jre_search.h"

@@ -8,7 +8,6 @@
 
 #include "base/config_table.h"
 #include "platform/diagnostic_log.h"
-#include "platform/expand_variables.h"
 #include "platform/paths.h"
 #include "runtime/pack200.h"
 #include "runtime_search/java_exe.h"
